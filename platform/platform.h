@@ -1,0 +1,190 @@
+#pragma once
+
+// The seam between the agents and the operating system: small interfaces for exactly what
+// the agents ask of the OS. Each is abstract so that the portable logic above it runs, and
+// is tested, on every platform: the macOS backend answers through AppKit, CoreGraphics,
+// ApplicationServices and NSAppleScript, the X11 backend through xcb, and the fake backend
+// (platform/fake) from a scripted in-memory OS with a virtual clock.
+//
+// Every callback a backend delivers runs on the one main-loop thread, one at a time.
+// Backends translate; they make none of the decisions the portable code makes.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/os_value.h"
+
+namespace quen::platform {
+
+using Seconds = double;
+
+// The main loop: one thread that runs the launch callback once and then every timer,
+// delayed call, notification and event callback, one at a time.
+class RunLoop {
+ public:
+  virtual ~RunLoop() = default;
+  // Calls `callback` every `interval` seconds, the first time one interval from now,
+  // until the process ends.
+  virtual void scheduleRepeating(Seconds interval, std::function<void()> callback) = 0;
+  // Calls `callback` once, `delay` seconds from now. Each call schedules its own callback.
+  virtual void scheduleOnce(Seconds delay, std::function<void()> callback) = 0;
+  // Runs `didFinishLaunching` once, then serves callbacks until the process ends.
+  // Returns the process's exit status if the loop ever stops (a backend whose OS
+  // connection was lost writes its one diagnostic line and returns non-zero).
+  virtual int run(std::function<void()> didFinishLaunching) = 0;
+};
+
+// Keeps the agent from being throttled while it runs in the background (App Nap).
+class Activity {
+ public:
+  virtual ~Activity() = default;
+  // Begins an activity; the exemption lasts while the returned token is held.
+  virtual std::shared_ptr<void> beginActivity(std::uint64_t options, std::string_view reason) = 0;
+};
+
+// What the OS says of one running application, read when it is asked for.
+struct RunningApplication {
+  std::int32_t processIdentifier = 0;
+  std::optional<std::string> localizedName;
+  std::optional<std::string> bundleIdentifier;
+  std::optional<std::string> bundlePath;  // the standardized file-system path of its bundle
+};
+
+// The frontmost application and the news that another one became active.
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+  // None when no application is in front.
+  virtual std::optional<RunningApplication> frontmostApplication() = 0;
+  // Calls `callback` each time an application becomes active, with that application
+  // (none when the OS names no application with the notification).
+  virtual void observeActivation(
+      std::function<void(const std::optional<RunningApplication>&)> callback) = 0;
+};
+
+// One entry of the on-screen window list, as the OS describes it. Each value is asked for
+// only when the window-choice rule looks at it, so a backend may fetch it late (and in
+// one batch for several windows).
+class WindowDescription {
+ public:
+  virtual ~WindowDescription() = default;
+  virtual OsValue ownerPid() const = 0;  // macOS kCGWindowOwnerPID
+  virtual OsValue alpha() const = 0;     // macOS kCGWindowAlpha
+  // macOS kCGWindowBounds: a dictionary with the entries "X", "Y", "Width", "Height".
+  virtual OsValue bounds() const = 0;
+  virtual OsValue name() const = 0;  // macOS kCGWindowName
+};
+
+// The windows on screen, front to back, desktop elements left out.
+class WindowList {
+ public:
+  virtual ~WindowList() = default;
+  // Hands each on-screen window to `visit`, front to back, until `visit` returns true.
+  // Returns false when the OS cannot produce the list at all.
+  virtual bool walkOnScreenWindows(
+      const std::function<bool(const WindowDescription&)>& visit) = 0;
+};
+
+// What became of one script: the object could not be made, it did not compile, or it ran
+// and gave a result text and/or error information.
+struct ScriptRun {
+  enum class Stage { NotCreated, NotCompiled, Executed };
+  Stage stage = Stage::NotCreated;
+  std::optional<std::string> resultText;  // the result descriptor's text, if any
+  bool hasErrorInformation = false;
+  OsValue errorNumber;  // the error information's "NSAppleScriptErrorNumber" entry
+};
+
+// Runs script texts (AppleScript on macOS; none on Linux, where no object can be made).
+class ScriptService {
+ public:
+  virtual ~ScriptService() = default;
+  // Makes, compiles and runs one script object for `source`, then releases it.
+  virtual ScriptRun run(const std::string& source) = 0;
+};
+
+// The OS's answers about screen-capture access.
+class ScreenCapture {
+ public:
+  virtual ~ScreenCapture() = default;
+  virtual bool isMacOS11OrLater() = 0;
+  // Whether the process already has access; never prompts.
+  virtual bool preflightAccess() = 0;
+  // Asks the OS to prompt the user; the answer is not reported.
+  virtual void requestAccess() = 0;
+  // Whether a 1 x 1 display stream of the main display could be created (released at once).
+  virtual bool canCreateDisplayStream() = 0;
+};
+
+// Accessibility trust, and the news that it may have changed.
+class Accessibility {
+ public:
+  virtual ~Accessibility() = default;
+  // Whether the process is trusted; with `prompt`, the OS may ask the user to grant it.
+  virtual bool isProcessTrusted(bool prompt) = 0;
+  // Calls `callback` each time the OS announces that trust may have changed.
+  virtual void observeTrustChanges(std::function<void()> callback) = 0;
+};
+
+// Event type numbers and mask bits, in the macOS NSEvent terms every backend maps to its OS.
+using EventMask = std::uint64_t;
+enum class EventType : int {
+  LeftMouseDown = 1,
+  RightMouseDown = 3,
+  MouseMoved = 5,
+  KeyUp = 11,
+  OtherMouseDown = 25,
+};
+constexpr EventMask maskFor(EventType type) {
+  return EventMask{1} << static_cast<int>(type);
+}
+
+using MonitorToken = std::uint64_t;
+using EventHandler = std::function<void(EventType)>;
+
+// Global input monitors: told of input events that the system delivers to any application.
+class EventSource {
+ public:
+  virtual ~EventSource() = default;
+  // Installs a monitor for the events in `matching`; `handler` is called once for each.
+  // Returns none when the OS refuses.
+  virtual std::optional<MonitorToken> addGlobalMonitor(EventMask matching,
+                                                       EventHandler handler) = 0;
+  // After this returns, the handler of that registration is not called again.
+  virtual void removeMonitor(MonitorToken token) = 0;
+};
+
+// The process's standard output: record lines and nothing else.
+class StandardOutput {
+ public:
+  virtual ~StandardOutput() = default;
+  // Writes `line` and one line feed into the stream's buffer.
+  virtual void writeLine(std::string_view line) = 0;
+  virtual void flush() = 0;
+};
+
+// One backend: every service the agents use, owned by the backend for the life of the
+// process. A service is set up on first use, so an agent pays only for what it asks.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual RunLoop& runLoop() = 0;
+  virtual Activity& activity() = 0;
+  virtual Workspace& workspace() = 0;
+  virtual WindowList& windowList() = 0;
+  virtual ScriptService& scripts() = 0;
+  virtual ScreenCapture& screenCapture() = 0;
+  virtual Accessibility& accessibility() = 0;
+  virtual EventSource& eventSource() = 0;
+  virtual StandardOutput& standardOutput() = 0;
+};
+
+// The backend this build was made with (macOS or X11). Returns null, with a one-line
+// cause in `error`, when the OS cannot be reached (no X display, say).
+std::unique_ptr<Backend> openSystemBackend(std::string& error);
+
+}  // namespace quen::platform
