@@ -5,6 +5,7 @@
 // a test advances it. It simulates rather than stubs: the front application, the window
 // list, trust and the installed monitors are state, and failures happen on demand.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -63,12 +64,15 @@ class FakeSystem final : public platform::Backend,
   platform::StandardOutput& standardOutput() override { return *this; }
 
   // --- Virtual clock. run() calls the launch callback at once and returns 0; the test
-  // then drives time.
-  Seconds now() const { return now_; }
+  // then drives time. The clock counts whole microseconds, so that due times are exact
+  // however many periods pass; a timer's interval or delay is taken to the nearest one.
+  Seconds now() const;
   // Fires, in due-time order, every timer and delayed call due within the next `seconds`,
   // with now() at each one's due time; calls due at the same instant fire in the order
   // they were scheduled. A call scheduled by a callback fires in the same advance when it
-  // falls due within it. Ends with now() advanced by `seconds`.
+  // falls due within it. Ends with now() advanced by `seconds` (a negative or NaN
+  // advance is none). A repeating timer of interval 0 or less repeats every 0.1 ms, as
+  // NSTimer does; a negative delay is none.
   void advance(Seconds seconds);
   // The intervals of the repeating timers, in the order they were scheduled.
   std::vector<Seconds> repeatingIntervals() const;
@@ -123,10 +127,15 @@ class FakeSystem final : public platform::Backend,
   // While refused, addGlobalMonitor returns none.
   void setRefuseMonitors(bool refuse) { refuseMonitors_ = refuse; }
   // Delivers one event of `type` to every installed monitor whose mask holds its bit.
+  // A handler may install and remove monitors (its own included) while it runs: one
+  // removed is not called again, not even for the event being delivered, and one
+  // installed is first called for the next event. Delivery allocates nothing.
   void inject(EventType type);
-  std::size_t installedMonitorCount() const { return monitors_.size(); }
+  std::size_t installedMonitorCount() const;
+  // Whether an installed monitor has exactly `mask`.
   bool hasMonitorFor(EventMask mask) const;
   std::size_t monitorInstalls() const { return monitorInstalls_; }
+  // Removals of installed monitors; removing an unknown or removed token is not counted.
   std::size_t monitorRemovals() const { return monitorRemovals_; }
 
   // --- Standard output.
@@ -142,6 +151,7 @@ class FakeSystem final : public platform::Backend,
     MonitorToken token;
     EventMask mask;
     platform::EventHandler handler;
+    bool removed = false;  // kept until no delivery is under way, then erased
   };
 
   // platform::RunLoop
@@ -175,8 +185,15 @@ class FakeSystem final : public platform::Backend,
   void writeLine(std::string_view line) override;
   void flush() override;
 
-  Seconds now_ = 0;
+  void scheduleTimer(Seconds interval, Seconds delay, bool repeats,
+                     std::function<void()> callback);
+  std::size_t earliestTimerDueBy(std::int64_t endMicroseconds) const;
+  void fireTimer(std::size_t index);
+  void eraseRemovedMonitors();
+
+  std::int64_t nowMicroseconds_ = 0;
   std::uint64_t nextTimerSequence_ = 0;
+  // Heap-allocated so that a callback may schedule more while it runs.
   std::vector<std::unique_ptr<Timer>> timers_;
 
   std::vector<ActivityCall> activityCalls_;
@@ -185,7 +202,8 @@ class FakeSystem final : public platform::Backend,
   std::optional<RunningApplication> frontmost_;
   std::vector<std::function<void(const std::optional<RunningApplication>&)>> activationObservers_;
 
-  std::vector<FakeWindow> windows_;
+  // Shared with a walk under way, so that replacing the list from inside `visit` is safe.
+  std::shared_ptr<const std::vector<FakeWindow>> windows_;
   bool windowListAvailable_ = true;
   std::size_t windowListReads_ = 0;
 
@@ -205,7 +223,9 @@ class FakeSystem final : public platform::Backend,
 
   bool refuseMonitors_ = false;
   MonitorToken nextMonitorToken_ = 1;
-  std::vector<Monitor> monitors_;
+  // Heap-allocated so that a handler may install monitors while it runs.
+  std::vector<std::unique_ptr<Monitor>> monitors_;
+  int deliveryDepth_ = 0;
   std::size_t monitorInstalls_ = 0;
   std::size_t monitorRemovals_ = 0;
 

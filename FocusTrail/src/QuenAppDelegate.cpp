@@ -1,0 +1,86 @@
+#include "FocusTrail/src/QuenAppDelegate.h"
+
+#include <utility>
+
+#include "FocusTrail/src/applescript.h"
+#include "FocusTrail/src/config.h"
+#include "FocusTrail/src/focus_record.h"
+#include "FocusTrail/src/window_choice.h"
+#include "core/feature_flags.h"
+#include "core/permissions.h"
+
+namespace quen::focus {
+
+namespace {
+
+// A callback that calls `method` on the delegate while the delegate exists.
+template <typename Method>
+auto whileAlive(const std::shared_ptr<QuenAppDelegate>& target, Method method) {
+  return [weakTarget = std::weak_ptr<QuenAppDelegate>(target), method](auto&&... arguments) {
+    if (const std::shared_ptr<QuenAppDelegate> delegate = weakTarget.lock())
+      ((*delegate).*method)(std::forward<decltype(arguments)>(arguments)...);
+  };
+}
+
+}  // namespace
+
+QuenAppDelegate::QuenAppDelegate(platform::Backend& backend)
+    : backend_(backend),
+      stream_(DICT_SCHEMA, "FocusTrail/json", backend.standardOutput()),
+      callbackTarget_(this, [](QuenAppDelegate*) {}) {}
+
+void QuenAppDelegate::permissionsScreenUpdate() {
+  permissionsRunningScreen = hasPermissionScreenRecordingShowPromt(backend_.screenCapture());
+}
+
+void QuenAppDelegate::permissionsAccessUpdate() {
+  permissionsRunningAccessibility = isAccessibilityTrusted(backend_.accessibility());
+}
+
+void QuenAppDelegate::permissionsAllUpdate() {
+  if (FEAT_PERMISSIONS_USE_SCREEN) permissionsScreenUpdate();
+}
+
+void QuenAppDelegate::appChangedClbk(
+    const std::optional<platform::RunningApplication>& application) {
+  if (application) collectData(*application);
+}
+
+void QuenAppDelegate::appSilentMetaClbk() {
+  if (const std::optional<platform::RunningApplication> front =
+          backend_.workspace().frontmostApplication())
+    collectData(*front);
+}
+
+void QuenAppDelegate::collectData(const platform::RunningApplication& application) {
+  Value appName = identityValue(application.localizedName, UNKNOWN_APP_NAME);
+  // The list is walked on every report, whether or not the title is wanted.
+  WindowChoice window = chooseWindow(backend_.windowList(), application.processIdentifier,
+                                     FEAT_FLAG__TITLE_NEEDED);
+  const UrlAnswer answer = getUrlForAppName(appName, backend_.scripts());
+
+  report_.set("appName", std::move(appName));
+  report_.set("appIdentifier", identityValue(application.bundleIdentifier, UNKNOWN_APP_IDENTIFIER));
+  report_.set("appPath", identityValue(application.bundlePath, UNKNOWN_APP_BUNDLE_URL_PATH));
+  report_.set("winTitle", std::move(window.title));
+  report_.set("winUrl", urlValue(answer.url));
+  report_.set("error",
+              errorList(permissionsRunningScreen, permissionsRunningAccessibility, answer.error));
+  stream_.dictMergeAndOutput(report_, /*flush=*/true, /*onlyIfDiffers=*/true);
+}
+
+void QuenAppDelegate::applicationDidFinishLaunching() {
+  appNapHourlet =
+      backend_.activity().beginActivity(APP_NAP_ACTIVITY_OPTIONS, APP_NAP_ACTIVITY_REASON);
+  platform::RunLoop& loop = backend_.runLoop();
+  if (FEAT_PERMISSIONS_USE_ANY)
+    loop.scheduleRepeating(PERMISSIONS_MANUAL_CHECK_INTERVAL,
+                           whileAlive(callbackTarget_, &QuenAppDelegate::permissionsAllUpdate));
+  if (FEAT_PERMISSIONS_USE_SCREEN) permissionsScreenUpdate();
+  backend_.workspace().observeActivation(
+      whileAlive(callbackTarget_, &QuenAppDelegate::appChangedClbk));
+  loop.scheduleRepeating(SILENT_META_CHANGE_INTERVAL,
+                         whileAlive(callbackTarget_, &QuenAppDelegate::appSilentMetaClbk));
+}
+
+}  // namespace quen::focus

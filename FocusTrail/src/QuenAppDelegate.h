@@ -1,0 +1,67 @@
+#pragma once
+
+// The focus agent's application delegate: at launch it keeps the agent out of App Nap and
+// installs the sources of its reports (application activation, the one-second focus poll,
+// and the optional permission re-check); each report is built by collectData and written
+// only when it changed.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "core/json.h"
+#include "core/record.h"
+#include "platform/platform.h"
+
+namespace quen::focus {
+
+// The App Nap exemption: NSActivityUserInitiatedAllowingIdleSystemSleep.
+inline constexpr std::uint64_t APP_NAP_ACTIVITY_OPTIONS = 0x00EFFFFF;
+inline constexpr std::string_view APP_NAP_ACTIVITY_REASON = "Hourlet collecting meta information";
+
+class QuenAppDelegate {
+ public:
+  // `backend` must outlive the delegate.
+  explicit QuenAppDelegate(platform::Backend& backend);
+  // After destruction no timer or observer installed by the delegate reaches it again.
+  ~QuenAppDelegate() = default;
+  QuenAppDelegate(const QuenAppDelegate&) = delete;
+  QuenAppDelegate& operator=(const QuenAppDelegate&) = delete;
+
+  // The token of the App Nap exemption, held for the delegate's life.
+  std::shared_ptr<void> appNapHourlet;
+  bool permissionsRunningScreen = true;         // screen recording, as last probed
+  bool permissionsRunningAccessibility = true;  // accessibility trust, as last checked
+
+  // Re-probes screen recording (the probe prompts when access is missing).
+  void permissionsScreenUpdate();
+  // Re-checks accessibility trust, with the prompt.
+  void permissionsAccessUpdate();
+  // The re-check timer's target: re-probes screen recording when it matters to the agent.
+  void permissionsAllUpdate();
+
+  // An application became active: reports it. An activation that names no application
+  // reports nothing.
+  void appChangedClbk(const std::optional<platform::RunningApplication>& application);
+  // The focus poll: reports the frontmost application; with none in front, nothing.
+  void appSilentMetaClbk();
+  // Builds the complete record for `application` and writes it when it differs from the
+  // last line written.
+  void collectData(const platform::RunningApplication& application);
+
+  // Takes the App Nap exemption, installs the permission re-check when some permission
+  // matters, probes screen recording when it matters, observes activations and starts the
+  // focus poll, in that order. Writes no record.
+  void applicationDidFinishLaunching();
+
+ private:
+  platform::Backend& backend_;
+  RecordStream stream_;
+  // Reused from report to report; every report sets all of its keys.
+  Record report_;
+  // Timers and observers reach the delegate only through this handle, which expires with
+  // the delegate, since the platform offers no way to remove them.
+  std::shared_ptr<QuenAppDelegate> callbackTarget_;
+};
+
+}  // namespace quen::focus

@@ -1,0 +1,255 @@
+#include "FocusTrail/src/QuenAppDelegate.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "FocusTrail/src/focus_test_support.h"
+#include "platform/fake/fake_system.h"
+
+namespace quen::focus {
+namespace {
+
+using nlohmann::json;
+using platform::OsValue;
+using platform::RunningApplication;
+using platform::ScriptRun;
+
+const RunningApplication EDITOR{100, "TextEdit", "com.apple.TextEdit",
+                                "/System/Applications/TextEdit.app"};
+const RunningApplication SAFARI{200, "Safari", "com.apple.Safari", "/Applications/Safari.app"};
+
+ScriptRun answering(const std::string& url) {
+  ScriptRun run;
+  run.stage = ScriptRun::Stage::Executed;
+  run.resultText = url;
+  return run;
+}
+
+ScriptRun refusing(std::int64_t errorNumber) {
+  ScriptRun run;
+  run.stage = ScriptRun::Stage::Executed;
+  run.hasErrorInformation = true;
+  run.errorNumber = OsValue::ofInteger(errorNumber);
+  return run;
+}
+
+// The delegate on the fake OS, launched and then driven over virtual time. Records are
+// read back as the parent reads them: each line parsed as one JSON object.
+class FocusDelegateTest : public FlagsResetTest {
+ protected:
+  void SetUp() override {
+    FlagsResetTest::SetUp();
+    delegate = std::make_unique<QuenAppDelegate>(fake);
+  }
+
+  // Sets the launch flags as the argument scan would, and launches.
+  void launchWith(bool titleNeeded, bool urlNeeded, bool forcePermissions) {
+    FEAT_FLAG__TITLE_NEEDED = titleNeeded;
+    FEAT_FLAG__URL_NEEDED = urlNeeded;
+    FEAT_FLAG__REQ_PERM = forcePermissions;
+    derivePermissionFlags();
+    fake.runLoop().run([this] { delegate->applicationDidFinishLaunching(); });
+  }
+  void launch() { launchWith(false, false, false); }
+
+  std::vector<json> records() const {
+    std::vector<json> parsed;
+    for (const std::string& line : fake.lines()) parsed.push_back(json::parse(line));
+    return parsed;
+  }
+  json lastRecord() const {
+    EXPECT_FALSE(fake.lines().empty());
+    return fake.lines().empty() ? json() : json::parse(fake.lines().back());
+  }
+
+  fake::FakeSystem fake;
+  std::unique_ptr<QuenAppDelegate> delegate;  // declared last: goes before the fake
+};
+
+TEST_F(FocusDelegateTest, LaunchTakesTheExemptionAndWritesNothing) {
+  fake.setFrontmostApplication(EDITOR);
+  launch();
+  ASSERT_EQ(fake.activityCalls().size(), 1u);
+  EXPECT_EQ(fake.activityCalls()[0].options, 0x00EFFFFFu);
+  EXPECT_EQ(fake.activityCalls()[0].reason, "Hourlet collecting meta information");
+  EXPECT_TRUE(fake.activityTokenHeld());
+  EXPECT_EQ(fake.activationObserverCount(), 1u);
+  EXPECT_EQ(fake.repeatingIntervals(), (std::vector<double>{1.0}));
+  fake.advance(0.5);
+  EXPECT_TRUE(fake.lines().empty()) << "no line before the first poll";
+  fake.advance(0.5);
+  EXPECT_EQ(fake.lines().size(), 1u);
+}
+
+TEST_F(FocusDelegateTest, ActivationIsReportedAtOnceAndOnlyWhenItChanges) {
+  launch();
+  fake.activate(EDITOR);
+  ASSERT_EQ(fake.lines().size(), 1u);
+  EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"TextEdit","appIdentifier":"com.apple.TextEdit",
+      "appPath":"/System/Applications/TextEdit.app","winTitle":false,"winUrl":false,"error":false})"));
+  EXPECT_EQ(fake.flushedLineCount(), 1u);
+  fake.activate(EDITOR);
+  fake.advance(3);
+  EXPECT_EQ(fake.lines().size(), 1u);
+  fake.activate(SAFARI);
+  EXPECT_EQ(lastRecord()["appName"], "Safari");
+  EXPECT_EQ(fake.lines().size(), 2u);
+}
+
+TEST_F(FocusDelegateTest, NoApplicationMeansNoReport) {
+  launch();
+  fake.postActivation(std::nullopt);
+  fake.advance(3);
+  EXPECT_TRUE(fake.lines().empty());
+  fake.setFrontmostApplication(EDITOR);
+  fake.advance(1);
+  EXPECT_EQ(fake.lines().size(), 1u);
+  fake.setFrontmostApplication(std::nullopt);
+  fake.advance(3);
+  EXPECT_EQ(fake.lines().size(), 1u) << "the last report stands while nothing is in front";
+}
+
+TEST_F(FocusDelegateTest, TabSwitchInABrowserIsReportedWithinOnePoll) {
+  std::string currentTab = "https://example.org/first";
+  fake.setScriptHandler([&currentTab](const std::string&) { return answering(currentTab); });
+  launchWith(false, true, false);
+  fake.activate(SAFARI);
+  EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/first");
+  currentTab = "https://example.org/second";
+  fake.advance(1);
+  ASSERT_EQ(fake.lines().size(), 2u);
+  EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/second");
+  EXPECT_EQ(lastRecord()["error"], false);
+}
+
+TEST_F(FocusDelegateTest, RevokedPermissionIsReportedAfterTheProbeAndGoesWhenGranted) {
+  fake.setWindows({fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")});
+  launchWith(true, false, false);
+  EXPECT_EQ(fake.preflightCalls(), 1u) << "probed once at launch";
+  fake.activate(EDITOR);
+  EXPECT_EQ(lastRecord()["winTitle"], "Notes");
+  EXPECT_EQ(lastRecord()["error"], false);
+
+  fake.setScreenCaptureAllowed(false);
+  fake.advance(59.5);
+  EXPECT_EQ(fake.lines().size(), 1u);
+  fake.advance(0.5);
+  ASSERT_EQ(fake.lines().size(), 2u) << "the poll at 60 s carries the probe's answer";
+  EXPECT_EQ(lastRecord()["error"], json::parse(R"(["E_PERMISSION_SCREENRECORDING"])"));
+  EXPECT_EQ(fake.accessRequests(), 1u);
+
+  fake.setScreenCaptureAllowed(true);
+  fake.advance(60);
+  ASSERT_EQ(fake.lines().size(), 3u);
+  EXPECT_EQ(lastRecord()["error"], false);
+  EXPECT_EQ(fake.preflightCalls(), 3u);
+}
+
+TEST_F(FocusDelegateTest, WithoutPermissionFlagsThereIsNoProbeAndNoTimer) {
+  fake.setScreenCaptureAllowed(false);
+  fake.setFrontmostApplication(EDITOR);
+  launchWith(false, true, false);
+  fake.advance(120);
+  EXPECT_EQ(fake.repeatingIntervals(), (std::vector<double>{1.0}));
+  EXPECT_EQ(fake.preflightCalls(), 0u);
+  EXPECT_EQ(fake.displayStreamAttempts(), 0u);
+  EXPECT_TRUE(delegate->permissionsRunningScreen);
+  EXPECT_EQ(lastRecord()["error"], false);
+}
+
+TEST_F(FocusDelegateTest, ForcedPermissionRequestProbesAtLaunchAndEveryMinute) {
+  launchWith(false, false, true);
+  EXPECT_EQ(fake.repeatingIntervals(), (std::vector<double>{60.0, 1.0}));
+  EXPECT_EQ(fake.preflightCalls(), 1u);
+  fake.advance(120);
+  EXPECT_EQ(fake.preflightCalls(), 3u);
+  EXPECT_EQ(fake.trustChecks(), 0u) << "the focus agent never checks accessibility trust";
+}
+
+TEST_F(FocusDelegateTest, RecheckProbesOnlyWhenScreenRecordingMatters) {
+  fake.setScreenCaptureAllowed(false);
+  launch();
+  delegate->permissionsAllUpdate();
+  EXPECT_EQ(fake.preflightCalls(), 0u);
+  EXPECT_TRUE(delegate->permissionsRunningScreen);
+  delegate->permissionsScreenUpdate();
+  EXPECT_FALSE(delegate->permissionsRunningScreen);
+}
+
+TEST_F(FocusDelegateTest, MissingPermissionComesBeforeTheQueryFailure) {
+  fake.setScreenCaptureAllowed(false);
+  fake.setScriptOutcome(refusing(-1743));
+  launchWith(true, true, false);
+  fake.activate(SAFARI);
+  EXPECT_EQ(lastRecord()["error"],
+            json::parse(R"(["E_PERMISSION_SCREENRECORDING","E_AE_KNOWN_EVENT_NOT_PERMITTED"])"));
+  EXPECT_EQ(lastRecord()["winUrl"], false);
+
+  fake.setScriptOutcome(answering("https://example.org/"));
+  fake.advance(1);
+  EXPECT_EQ(lastRecord()["error"], json::parse(R"(["E_PERMISSION_SCREENRECORDING"])"));
+  EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/");
+}
+
+TEST_F(FocusDelegateTest, AccessibilityCodeFollowsTheScreenCode) {
+  fake.setScreenCaptureAllowed(false);
+  fake.setTrusted(false);
+  fake.setScriptOutcome(refusing(-1728));
+  launchWith(false, true, true);
+  delegate->permissionsAccessUpdate();
+  EXPECT_FALSE(delegate->permissionsRunningAccessibility);
+  fake.activate(SAFARI);
+  EXPECT_EQ(lastRecord()["error"],
+            json::parse(R"(["E_PERMISSION_SCREENRECORDING","E_PERMISSION_ACCESSIBILITY",
+                            "E_AE_KNOWN_OTHER-1728"])"));
+}
+
+TEST_F(FocusDelegateTest, IdentityFallbacksAndEmptyNames) {
+  launchWith(false, true, false);
+  fake.activate(RunningApplication{300, std::nullopt, std::nullopt, std::nullopt});
+  EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"UNKNOWN_APP_NAME",
+      "appIdentifier":"UNKNOWN_APP_IDENTIFIER","appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",
+      "winTitle":false,"winUrl":false,"error":false})"));
+  EXPECT_TRUE(fake.scriptSources().empty());
+  fake.activate(RunningApplication{300, "", "", ""});
+  EXPECT_EQ(lastRecord()["appName"], "");
+  EXPECT_EQ(lastRecord()["appIdentifier"], "");
+  EXPECT_EQ(lastRecord()["appPath"], "");
+}
+
+TEST_F(FocusDelegateTest, TitleComesFromTheChosenWindowOnlyWhenWanted) {
+  fake::FakeWindow ghost = fake::windowOf(100, 800, 600, "Ghost");
+  ghost.alpha = OsValue::ofReal(0.0);
+  fake.setWindows({fake::windowOf(100, 40, 600, "Sidebar"),
+                   fake::windowOf(200, 800, 600, "Other"), ghost,
+                   fake::windowOf(100, 800, 600, "Document")});
+  launchWith(true, false, false);
+  fake.activate(EDITOR);
+  EXPECT_EQ(lastRecord()["winTitle"], "Document");
+  FEAT_FLAG__TITLE_NEEDED = false;
+  fake.advance(1);
+  EXPECT_EQ(lastRecord()["winTitle"], false);
+}
+
+TEST_F(FocusDelegateTest, TheWindowListIsReadOnEveryReport) {
+  fake.setFrontmostApplication(EDITOR);
+  launch();
+  fake.advance(3);
+  EXPECT_EQ(fake.windowListReads(), 3u);
+}
+
+TEST_F(FocusDelegateTest, NoCallbackReachesADestroyedDelegate) {
+  fake.setFrontmostApplication(EDITOR);
+  launchWith(true, false, false);
+  delegate.reset();
+  fake.activate(SAFARI);
+  fake.advance(120);
+  EXPECT_TRUE(fake.lines().empty());
+  EXPECT_EQ(fake.preflightCalls(), 1u);
+}
+
+}  // namespace
+}  // namespace quen::focus

@@ -1,0 +1,24 @@
+#include "core/permissions.h"
+
+namespace quen {
+
+bool hasPermissionScreenRecordingShowPromt(platform::ScreenCapture& screen) {
+  if (screen.isMacOS11OrLater()) {
+    if (screen.preflightAccess()) return true;
+    // Every probe that finds access missing asks again, not only the first; the answer to
+    // the request is not used.
+    screen.requestAccess();
+    return false;
+  }
+  // Before macOS 11 there is no preflight: CGDisplayStreamCreateWithDispatchQueue returns
+  // no stream when the process may not capture the screen.
+  return screen.canCreateDisplayStream();
+}
+
+bool isAccessibilityTrusted(platform::Accessibility& accessibility) {
+  // kAXTrustedCheckOptionPrompt is always true, so that every failed check lets the OS
+  // ask the user again.
+  return accessibility.isProcessTrusted(true);
+}
+
+}  // namespace quen

@@ -1,0 +1,149 @@
+#include "platform/linux/poll_run_loop.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace quen::linux_platform {
+namespace {
+
+constexpr std::int64_t kNanosecondsPerMillisecond = 1'000'000;
+constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
+// About 73 years: beyond any process, and far from overflow when added to the clock.
+constexpr std::int64_t kLongestSpanNanoseconds = std::int64_t{1} << 61;
+// NSTimer: "If seconds is less than or equal to 0.0, this method chooses the nonnegative
+// value of 0.1 milliseconds instead."
+constexpr std::int64_t kShortestIntervalNanoseconds = 100'000;
+constexpr short kReadyEvents = POLLIN | POLLERR | POLLHUP | POLLNVAL;
+
+std::int64_t monotonicNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return std::int64_t{now.tv_sec} * kNanosecondsPerSecond + now.tv_nsec;
+}
+
+// A span of time in whole nanoseconds; negative or NaN spans are none.
+std::int64_t toNanoseconds(platform::Seconds seconds) {
+  if (!(seconds > 0)) return 0;
+  const double nanoseconds = std::round(seconds * static_cast<double>(kNanosecondsPerSecond));
+  if (nanoseconds >= static_cast<double>(kLongestSpanNanoseconds)) return kLongestSpanNanoseconds;
+  return static_cast<std::int64_t>(nanoseconds);
+}
+
+// poll() waits whole milliseconds; rounding up keeps timers from waking before they are due.
+int pollTimeout(std::int64_t waitNanoseconds) {
+  if (waitNanoseconds <= 0) return 0;
+  const std::int64_t milliseconds =
+      (waitNanoseconds + kNanosecondsPerMillisecond - 1) / kNanosecondsPerMillisecond;
+  return static_cast<int>(std::min<std::int64_t>(milliseconds, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+void PollRunLoop::scheduleRepeating(platform::Seconds interval, std::function<void()> callback) {
+  const std::int64_t nanoseconds = std::max(toNanoseconds(interval), kShortestIntervalNanoseconds);
+  scheduleTimer(nanoseconds, nanoseconds, std::move(callback));
+}
+
+void PollRunLoop::scheduleOnce(platform::Seconds delay, std::function<void()> callback) {
+  scheduleTimer(toNanoseconds(delay), 0, std::move(callback));
+}
+
+void PollRunLoop::scheduleTimer(std::int64_t delayNanoseconds, std::int64_t intervalNanoseconds,
+                                std::function<void()> callback) {
+  timers_.push_back(std::make_unique<Timer>(Timer{monotonicNanoseconds() + delayNanoseconds,
+                                                  intervalNanoseconds, nextTimerSequence_++,
+                                                  std::move(callback)}));
+}
+
+void PollRunLoop::watchFileDescriptor(int fd, std::function<void()> onReady) {
+  pollDescriptors_.push_back(pollfd{fd, POLLIN, 0});
+  readyCallbacks_.push_back(std::make_unique<std::function<void()>>(std::move(onReady)));
+}
+
+void PollRunLoop::setBeforeSleep(std::function<void()> beforeSleep) {
+  beforeSleep_ = std::move(beforeSleep);
+}
+
+void PollRunLoop::stop(int status) {
+  stopping_ = true;
+  status_ = status;
+}
+
+int PollRunLoop::run(std::function<void()> didFinishLaunching) {
+  stopping_ = false;
+  status_ = 0;
+  if (didFinishLaunching) didFinishLaunching();
+  finishCallback();
+  while (!stopping_) {
+    if (!waitForDescriptors()) return 1;
+    dispatchReadyDescriptors();
+    fireDueTimers();
+  }
+  return status_;
+}
+
+void PollRunLoop::finishCallback() {
+  if (!stopping_ && beforeSleep_) beforeSleep_();
+}
+
+bool PollRunLoop::waitForDescriptors() {
+  const auto next = earliestTimer();
+  const int timeout = next == timers_.end()
+                          ? -1
+                          : pollTimeout((*next)->dueNanoseconds - monotonicNanoseconds());
+  if (poll(pollDescriptors_.data(), pollDescriptors_.size(), timeout) >= 0) return true;
+  const int error = errno;
+  for (pollfd& descriptor : pollDescriptors_) descriptor.revents = 0;
+  if (error == EINTR || error == EAGAIN) return true;
+  std::fprintf(stderr, "Linux: poll failed: %s\n", std::strerror(error));
+  return false;
+}
+
+void PollRunLoop::dispatchReadyDescriptors() {
+  // Watchers added by a callback are looked at from the next poll() on.
+  const std::size_t watched = pollDescriptors_.size();
+  for (std::size_t index = 0; index < watched && !stopping_; ++index) {
+    if ((pollDescriptors_[index].revents & kReadyEvents) == 0) continue;
+    pollDescriptors_[index].revents = 0;
+    (*readyCallbacks_[index])();
+    finishCallback();
+  }
+}
+
+void PollRunLoop::fireDueTimers() {
+  // Only timers due when this pass began fire in it, so a busy timer cannot starve the
+  // descriptors.
+  const std::int64_t now = monotonicNanoseconds();
+  for (auto next = earliestTimer();
+       next != timers_.end() && !stopping_ && (*next)->dueNanoseconds <= now;
+       next = earliestTimer()) {
+    Timer& timer = **next;
+    if (timer.intervalNanoseconds == 0) {
+      std::unique_ptr<Timer> call = std::move(*next);
+      timers_.erase(next);
+      call->callback();
+    } else {
+      const std::int64_t interval = timer.intervalNanoseconds;
+      timer.dueNanoseconds += interval;
+      if (timer.dueNanoseconds <= now)  // fell behind: skip the times already passed
+        timer.dueNanoseconds += ((now - timer.dueNanoseconds) / interval + 1) * interval;
+      timer.callback();
+    }
+    finishCallback();
+  }
+}
+
+PollRunLoop::Timers::iterator PollRunLoop::earliestTimer() {
+  return std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
+    return std::pair(a->dueNanoseconds, a->sequence) < std::pair(b->dueNanoseconds, b->sequence);
+  });
+}
+
+}  // namespace quen::linux_platform

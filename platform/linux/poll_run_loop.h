@@ -1,0 +1,71 @@
+#pragma once
+
+// The main loop of the Linux backend: poll() over the watched file descriptors, with a
+// timeout to the earliest timer on CLOCK_MONOTONIC. One thread; every callback runs on it,
+// one at a time. Written by hand because it is all the backend needs: a general event
+// library adds megabytes of resident memory and still could not see events that xcb has
+// already read into its own queue, which `setBeforeSleep` exists to drain.
+
+#include <poll.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace quen::linux_platform {
+
+class PollRunLoop final : public platform::RunLoop {
+ public:
+  // Timers never fire early. A repeating timer keeps the times start + k * interval; one
+  // that fell behind (a long callback, a stopped process) fires once and is then due at the
+  // next of those times still ahead, as NSTimer does, instead of firing a burst. An
+  // interval of 0 or less repeats every 0.1 ms, also as NSTimer does.
+  void scheduleRepeating(platform::Seconds interval, std::function<void()> callback) override;
+  // A delay of 0 or less fires after the loop next looks at its descriptors.
+  void scheduleOnce(platform::Seconds delay, std::function<void()> callback) override;
+  // Returns the status given to stop(), or 1 after one line on standard error when poll()
+  // fails for good.
+  int run(std::function<void()> didFinishLaunching) override;
+
+  // Calls `onReady` whenever `fd` is readable or reports an error or hang-up (POLLIN,
+  // POLLERR, POLLHUP; POLLNVAL for a descriptor closed while watched). Each call adds a
+  // watcher, for the life of the loop; `onReady` must consume what is ready, or stop the
+  // loop, else it is called again at once.
+  void watchFileDescriptor(int fd, std::function<void()> onReady);
+  // Called after every callback and so before each sleep in poll(): xcb reads events into
+  // its own queue while it waits for a reply, where they never make the socket readable.
+  void setBeforeSleep(std::function<void()> beforeSleep);
+  // Ends run() with `status` once the current callback returns.
+  void stop(int status);
+
+ private:
+  struct Timer {
+    std::int64_t dueNanoseconds;
+    std::int64_t intervalNanoseconds;  // 0 for a one-shot call
+    std::uint64_t sequence;            // orders timers due at the same instant
+    std::function<void()> callback;
+  };
+  using Timers = std::vector<std::unique_ptr<Timer>>;  // stable while a callback adds more
+
+  void scheduleTimer(std::int64_t delayNanoseconds, std::int64_t intervalNanoseconds,
+                     std::function<void()> callback);
+  bool waitForDescriptors();
+  void dispatchReadyDescriptors();
+  void fireDueTimers();
+  Timers::iterator earliestTimer();
+  void finishCallback();
+
+  Timers timers_;
+  std::uint64_t nextTimerSequence_ = 0;
+  std::vector<pollfd> pollDescriptors_;
+  // Parallel to pollDescriptors_; heap-allocated so that a callback may add watchers.
+  std::vector<std::unique_ptr<std::function<void()>>> readyCallbacks_;
+  std::function<void()> beforeSleep_;
+  bool stopping_ = false;
+  int status_ = 0;
+};
+
+}  // namespace quen::linux_platform

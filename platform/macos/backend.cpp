@@ -1,0 +1,69 @@
+#include <memory>
+#include <string>
+
+#include "platform/macos/macos_services.h"
+#include "platform/platform.h"
+
+namespace quen::macos {
+
+namespace {
+
+// Each service is made on first use, so an agent sets up only what it asks for (the
+// input agent never touches NSWorkspace, the focus agent never installs an event monitor).
+template <typename Service>
+Service& madeOnFirstUse(std::unique_ptr<Service>& service,
+                        std::unique_ptr<Service> (*make)()) {
+  if (!service) service = make();
+  return *service;
+}
+
+class MacBackend final : public platform::Backend {
+ public:
+  platform::RunLoop& runLoop() override { return madeOnFirstUse(runLoop_, makeRunLoop); }
+  platform::Activity& activity() override { return madeOnFirstUse(activity_, makeActivity); }
+  platform::Workspace& workspace() override { return madeOnFirstUse(workspace_, makeWorkspace); }
+  platform::WindowList& windowList() override {
+    return madeOnFirstUse(windowList_, makeWindowList);
+  }
+  platform::ScriptService& scripts() override {
+    return madeOnFirstUse(scripts_, makeScriptService);
+  }
+  platform::ScreenCapture& screenCapture() override {
+    return madeOnFirstUse(screenCapture_, makeScreenCapture);
+  }
+  platform::Accessibility& accessibility() override {
+    return madeOnFirstUse(accessibility_, makeAccessibility);
+  }
+  platform::EventSource& eventSource() override {
+    return madeOnFirstUse(eventSource_, makeEventSource);
+  }
+  platform::StandardOutput& standardOutput() override {
+    return madeOnFirstUse(standardOutput_, makeStandardOutput);
+  }
+
+ private:
+  std::unique_ptr<platform::RunLoop> runLoop_;
+  std::unique_ptr<platform::Activity> activity_;
+  std::unique_ptr<platform::Workspace> workspace_;
+  std::unique_ptr<platform::WindowList> windowList_;
+  std::unique_ptr<platform::ScriptService> scripts_;
+  std::unique_ptr<platform::ScreenCapture> screenCapture_;
+  std::unique_ptr<platform::Accessibility> accessibility_;
+  std::unique_ptr<platform::EventSource> eventSource_;
+  std::unique_ptr<platform::StandardOutput> standardOutput_;
+};
+
+}  // namespace
+
+}  // namespace quen::macos
+
+namespace quen::platform {
+
+// Opening asks nothing of the OS yet (each service is made on first use), so on macOS it
+// cannot fail.
+std::unique_ptr<Backend> openSystemBackend(std::string& error) {
+  error.clear();
+  return std::make_unique<macos::MacBackend>();
+}
+
+}  // namespace quen::platform

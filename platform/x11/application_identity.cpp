@@ -1,0 +1,86 @@
+#include "platform/x11/application_identity.h"
+
+#include "platform/x11/client_pids.h"
+#include "platform/x11/process_info.h"
+#include "platform/x11/x11_reply.h"
+
+namespace quen::x11 {
+
+namespace {
+
+// WM_CLASS is two short names; a longer property is read only this far.
+constexpr std::uint32_t WINDOW_CLASS_LONGS = 256;
+
+}  // namespace
+
+WindowClass parseWindowClass(std::string_view bytes) {
+  WindowClass parsed;
+  const std::size_t separator = bytes.find('\0');
+  parsed.instance = std::string(bytes.substr(0, separator));
+  if (separator != std::string_view::npos) {
+    const std::string_view rest = bytes.substr(separator + 1);
+    parsed.className = std::string(rest.substr(0, rest.find('\0')));
+  }
+  return parsed;
+}
+
+ApplicationIdentity::ApplicationIdentity(Connection& connection) : connection_(connection) {}
+
+std::optional<platform::RunningApplication> ApplicationIdentity::describe(xcb_window_t client) {
+  xcb_connection_t* x = connection_.get();
+  // The server answers in request order: a window that still exists at the attributes
+  // request existed at the XRes request before it, so the pid is that window's client's.
+  ClientPidQuery clientPids;
+  clientPids.send(connection_, std::span<const xcb_window_t>(&client, 1));
+  const auto attributesCookie = xcb_get_window_attributes(x, client);
+  const auto pidCookie =
+      xcb_get_property(x, 0, client, connection_.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1);
+  const auto classCookie =
+      xcb_get_property(x, 0, client, XCB_ATOM_WM_CLASS, XCB_ATOM_ANY, 0, WINDOW_CLASS_LONGS);
+
+  clientPids.collect();
+  auto attributes = own(xcb_get_window_attributes_reply(x, attributesCookie, nullptr));
+  auto publishedPid = own(xcb_get_property_reply(x, pidCookie, nullptr));
+  auto classReply = own(xcb_get_property_reply(x, classCookie, nullptr));
+  if (!attributes || !connection_.alive()) return std::nullopt;
+
+  std::int32_t pid = clientPids.pidOf(client).value_or(0);
+  if (pid == 0) {
+    const auto published = propertyFirstCardinal(publishedPid.get());
+    if (published && *published > 0 && *published <= 0x7FFFFFFF)
+      pid = static_cast<std::int32_t>(*published);
+  }
+  const auto classBytes = propertyBytes(classReply.get());
+  return nameApplication(pid, classBytes ? parseWindowClass(*classBytes) : WindowClass{});
+}
+
+platform::RunningApplication ApplicationIdentity::nameApplication(std::int32_t pid,
+                                                                  const WindowClass& windowClass) {
+  platform::RunningApplication application;
+  application.processIdentifier = pid;
+  application.bundlePath = executablePath(pid);
+  ProgramClues clues;
+  clues.windowClass = windowClass.className;
+  clues.windowInstance = windowClass.instance;
+  clues.sandboxAppId = sandboxApplicationId(pid);
+  if (application.bundlePath) {
+    const std::size_t slash = application.bundlePath->rfind('/');
+    clues.executableName = application.bundlePath->substr(slash + 1);
+  }
+  clues.processName = processName(pid);
+  if (!desktopEntries_)
+    desktopEntries_ = std::make_unique<DesktopEntryIndex>(
+        DesktopEntryIndex::applicationDirectoriesFromEnvironment(),
+        messagesLocaleFromEnvironment());
+  const DesktopEntry* entry = desktopEntries_->find(clues);
+
+  if (entry != nullptr && entry->name) application.localizedName = entry->name;
+  else if (!windowClass.className.empty()) application.localizedName = windowClass.className;
+  else if (!clues.processName.empty()) application.localizedName = clues.processName;
+
+  if (entry != nullptr) application.bundleIdentifier = entry->id;
+  else if (!windowClass.instance.empty()) application.bundleIdentifier = windowClass.instance;
+  return application;
+}
+
+}  // namespace quen::x11

@@ -1,0 +1,42 @@
+#pragma once
+
+// The running application behind a top-level client window: its process id (XRes, else the
+// window's EWMH _NET_WM_PID), and the name, id and path that stand in for a bundle's: the
+// desktop entry's localized Name and id, else the ICCCM WM_CLASS, else the process name,
+// and the executable's path.
+
+#include <xcb/xcb.h>
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "platform/x11/desktop_entry_index.h"
+#include "platform/x11/x11_connection.h"
+
+namespace quen::x11 {
+
+// WM_CLASS: two NUL-terminated strings, the instance name and the class name (ICCCM 4.1.2.5).
+struct WindowClass {
+  std::string instance;
+  std::string className;
+};
+WindowClass parseWindowClass(std::string_view bytes);
+
+class ApplicationIdentity {
+ public:
+  explicit ApplicationIdentity(Connection& connection);
+
+  // One round trip. None when the window no longer exists. A window whose process id cannot
+  // be found is described with process id 0.
+  std::optional<platform::RunningApplication> describe(xcb_window_t client);
+
+ private:
+  platform::RunningApplication nameApplication(std::int32_t pid, const WindowClass& windowClass);
+
+  Connection& connection_;
+  std::unique_ptr<DesktopEntryIndex> desktopEntries_;  // read on first use
+};
+
+}  // namespace quen::x11

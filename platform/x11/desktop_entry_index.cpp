@@ -1,0 +1,190 @@
+#include "platform/x11/desktop_entry_index.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+
+namespace quen::x11 {
+
+namespace {
+
+constexpr std::size_t LARGEST_ENTRY_FILE = 256 * 1024;
+// Linux keeps a process name (/proc/<pid>/comm) to TASK_COMM_LEN - 1 bytes.
+constexpr std::size_t PROCESS_NAME_LENGTH = 15;
+
+std::string lowercase(std::string_view text) {
+  std::string out(text);
+  for (char& character : out)
+    if (character >= 'A' && character <= 'Z') character = static_cast<char>(character - 'A' + 'a');
+  return out;
+}
+
+std::optional<std::string> readSmallFile(const std::string& path) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat status {};
+  if (::fstat(descriptor, &status) == 0 && status.st_size >= 0 &&
+      static_cast<std::size_t>(status.st_size) <= LARGEST_ENTRY_FILE) {
+    text.emplace(static_cast<std::size_t>(status.st_size), '\0');
+    std::size_t filled = 0;
+    while (filled < text->size()) {
+      const ssize_t count = ::read(descriptor, text->data() + filled, text->size() - filled);
+      if (count <= 0) break;
+      filled += static_cast<std::size_t>(count);
+    }
+    text->resize(filled);
+  }
+  ::close(descriptor);
+  return text;
+}
+
+std::timespec modificationTime(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return {};
+  return status.st_mtim;
+}
+
+// The entry id: the path below the applications directory, '/' replaced by '-', without
+// the ".desktop" suffix.
+std::string entryId(const std::filesystem::path& relative) {
+  std::string id = relative.generic_string();
+  id.resize(id.size() - std::string_view(".desktop").size());
+  std::replace(id.begin(), id.end(), '/', '-');
+  return id;
+}
+
+template <typename Map>
+void addKey(Map& map, std::string key, std::size_t index) {
+  if (!key.empty()) map.emplace(std::move(key), index);
+}
+
+}  // namespace
+
+std::vector<std::string> DesktopEntryIndex::applicationDirectoriesFromEnvironment() {
+  const auto variable = [](const char* name) -> std::string {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+  };
+  std::string dataHome = variable("XDG_DATA_HOME");
+  if (dataHome.empty() && !variable("HOME").empty()) dataHome = variable("HOME") + "/.local/share";
+  std::string dataDirs = variable("XDG_DATA_DIRS");
+  if (dataDirs.empty()) dataDirs = "/usr/local/share/:/usr/share/";
+  std::vector<std::string> directories;
+  const auto add = [&directories](std::string_view base) {
+    if (base.empty() || base.front() != '/') return;  // relative paths are invalid
+    while (base.size() > 1 && base.back() == '/') base.remove_suffix(1);
+    directories.push_back(std::string(base) + "/applications");
+  };
+  add(dataHome);
+  for (std::size_t start = 0; start <= dataDirs.size();) {
+    const std::size_t colon = std::min(dataDirs.find(':', start), dataDirs.size());
+    add(std::string_view(dataDirs).substr(start, colon - start));
+    start = colon + 1;
+  }
+  return directories;
+}
+
+DesktopEntryIndex::DesktopEntryIndex(std::vector<std::string> applicationDirectories,
+                                     std::string locale, Clock clock,
+                                     std::chrono::seconds rescanInterval)
+    : directories_(std::move(applicationDirectories)),
+      nameKeys_(localizedNameKeys(locale)),
+      clock_(std::move(clock)),
+      rescanInterval_(rescanInterval) {}
+
+const DesktopEntry* DesktopEntryIndex::find(const ProgramClues& clues) {
+  if (!scanned_) scan();
+  if (const DesktopEntry* entry = lookUp(clues)) return entry;
+  const auto now = clock_();
+  if (now - lastScan_ < rescanInterval_) return nullptr;
+  if (!directoriesChanged()) {
+    lastScan_ = now;
+    return nullptr;
+  }
+  scan();
+  return lookUp(clues);
+}
+
+const DesktopEntry* DesktopEntryIndex::lookUp(const ProgramClues& clues) const {
+  const auto in = [this](const auto& map, const std::string& key) -> const DesktopEntry* {
+    if (key.empty()) return nullptr;
+    const auto found = map.find(key);
+    if (found == map.end() || entries_[found->second].hidden) return nullptr;
+    return &entries_[found->second];
+  };
+  const std::string lowerClass = lowercase(clues.windowClass);
+  const std::string lowerInstance = lowercase(clues.windowInstance);
+  for (const DesktopEntry* entry :
+       {in(byWmClass_, lowerClass), in(byWmClass_, lowerInstance), in(byId_, clues.sandboxAppId),
+        in(byLowerId_, lowerClass), in(byLowerId_, lowerInstance),
+        in(byExecutable_, clues.executableName), in(byProcessName_, clues.processName)})
+    if (entry != nullptr) return entry;
+  return nullptr;
+}
+
+void DesktopEntryIndex::scan() {
+  scanned_ = true;
+  ++scanCount_;
+  lastScan_ = clock_();
+  stamps_.clear();
+  entries_.clear();
+  for (auto* map : {&byId_, &byLowerId_, &byWmClass_, &byExecutable_, &byProcessName_})
+    map->clear();
+  for (const std::string& directory : directories_) scanDirectory(directory);
+}
+
+void DesktopEntryIndex::scanDirectory(const std::string& directory) {
+  namespace fs = std::filesystem;
+  stamps_.push_back({directory, modificationTime(directory)});
+  std::error_code error;
+  std::vector<fs::path> files;
+  for (fs::recursive_directory_iterator walk(
+           directory, fs::directory_options::skip_permission_denied, error), end;
+       !error && walk != end; walk.increment(error)) {
+    if (walk->is_directory(error)) {
+      stamps_.push_back({walk->path().string(), modificationTime(walk->path().string())});
+    } else if (walk->path().extension() == ".desktop" && walk->is_regular_file(error)) {
+      files.push_back(walk->path().lexically_relative(directory));
+    }
+  }
+  std::sort(files.begin(), files.end());
+  for (const fs::path& relative : files) {
+    const auto text = readSmallFile(directory + "/" + relative.string());
+    if (!text) continue;
+    if (auto entry = parseDesktopEntry(*text, entryId(relative), nameKeys_))
+      addEntry(std::move(*entry));
+  }
+}
+
+void DesktopEntryIndex::addEntry(DesktopEntry entry) {
+  // An id already seen belongs to a directory of higher precedence, which hides this one,
+  // even when that entry is Hidden (it then hides the id altogether).
+  if (byId_.count(entry.id) != 0) return;
+  const std::size_t index = entries_.size();
+  byId_.emplace(entry.id, index);
+  if (!entry.hidden) {
+    addKey(byLowerId_, lowercase(entry.id), index);
+    addKey(byWmClass_, lowercase(entry.startupWmClass), index);
+    addKey(byExecutable_, entry.executableName, index);
+    addKey(byExecutable_, entry.tryExecutableName, index);
+    addKey(byProcessName_, entry.executableName.substr(0, PROCESS_NAME_LENGTH), index);
+    addKey(byProcessName_, entry.tryExecutableName.substr(0, PROCESS_NAME_LENGTH), index);
+  }
+  entries_.push_back(std::move(entry));
+}
+
+bool DesktopEntryIndex::directoriesChanged() const {
+  for (const DirectoryStamp& stamp : stamps_) {
+    const std::timespec now = modificationTime(stamp.path);
+    if (now.tv_sec != stamp.modified.tv_sec || now.tv_nsec != stamp.modified.tv_nsec) return true;
+  }
+  return false;
+}
+
+}  // namespace quen::x11

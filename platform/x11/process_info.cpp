@@ -1,0 +1,73 @@
+#include "platform/x11/process_info.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <string_view>
+
+namespace quen::x11 {
+
+namespace {
+
+std::string procPath(pid_t pid, const char* leaf) {
+  return "/proc/" + std::to_string(pid) + "/" + leaf;
+}
+
+// At most `limit` bytes of a small file; empty when unreadable.
+std::string readHead(const std::string& path, std::size_t limit) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return {};
+  std::string text(limit, '\0');
+  std::size_t filled = 0;
+  while (filled < limit) {
+    const ssize_t count = ::read(descriptor, text.data() + filled, limit - filled);
+    if (count <= 0) break;
+    filled += static_cast<std::size_t>(count);
+  }
+  ::close(descriptor);
+  text.resize(filled);
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::string> executablePath(pid_t pid) {
+  if (pid <= 0) return std::nullopt;
+  std::array<char, 4096> buffer{};
+  const ssize_t length = ::readlink(procPath(pid, "exe").c_str(), buffer.data(), buffer.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return std::nullopt;
+  std::string path(buffer.data(), static_cast<std::size_t>(length));
+  constexpr std::string_view deleted = " (deleted)";
+  if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(),
+                                                   deleted) == 0)
+    path.resize(path.size() - deleted.size());
+  return path;
+}
+
+std::string processName(pid_t pid) {
+  if (pid <= 0) return {};
+  std::string name = readHead(procPath(pid, "comm"), 64);
+  while (!name.empty() && name.back() == '\n') name.pop_back();
+  return name;
+}
+
+std::string sandboxApplicationId(pid_t pid) {
+  if (pid <= 0) return {};
+  const std::string info = readHead(procPath(pid, "root/.flatpak-info"), 16 * 1024);
+  bool inApplication = false;
+  std::string_view rest = info;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    if (!line.empty() && line.front() == '[') {
+      inApplication = line == "[Application]";
+    } else if (inApplication && line.substr(0, 5) == "name=") {
+      return std::string(line.substr(5));
+    }
+  }
+  return {};
+}
+
+}  // namespace quen::x11
