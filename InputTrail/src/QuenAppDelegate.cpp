@@ -9,7 +9,8 @@ namespace quen::input {
 
 Value errorAttachmentFor(bool permissionsRunningScreen, bool permissionsRunningAccessibility) {
   Array codes;
-  if (!permissionsRunningScreen) codes.emplace_back(ERROR_SCHEMA.codeFor("PERMISSIONS_SCREENRECORD"));
+  if (!permissionsRunningScreen)
+    codes.emplace_back(ERROR_SCHEMA.codeFor("PERMISSIONS_SCREENRECORD"));
   if (!permissionsRunningAccessibility)
     codes.emplace_back(ERROR_SCHEMA.codeFor("PERMISSIONS_ACCESSIBILITY"));
   if (codes.empty()) return Value(false);
@@ -19,15 +20,16 @@ Value errorAttachmentFor(bool permissionsRunningScreen, bool permissionsRunningA
 QuenAppDelegate::QuenAppDelegate(platform::Backend& backend)
     : backend_(backend),
       stream_(DICT_SCHEMA, "InputTrail/json", backend.standardOutput()),
-      errorAttachment_(errorAttachmentFor(permissionsRunningScreen, permissionsRunningAccessibility)),
+      errorAttachment_(
+          errorAttachmentFor(permissionsRunningScreen, permissionsRunningAccessibility)),
       mouseClickPartial_{{"error", errorAttachment_}, {"evMouseClick", true}},
       mouseMovePartial_{{"error", errorAttachment_}, {"evMouseMove", true}},
       keyPressPartial_{{"error", errorAttachment_}, {"evKeyPress", true}} {}
 
 void QuenAppDelegate::applicationDidFinishLaunching() {
   // Never ended: the exemption lasts for the life of the process.
-  appNapHourlet = backend_.activity().beginActivity(APP_NAP_ACTIVITY_OPTIONS,
-                                                    APP_NAP_ACTIVITY_REASON);
+  appNapHourlet =
+      backend_.activity().beginActivity(APP_NAP_ACTIVITY_OPTIONS, APP_NAP_ACTIVITY_REASON);
   schedulePermissionChecks();
   backend_.runLoop().scheduleRepeating(ACCUMULATOR_INTERVAL, [this] { accumulatorUpdate(); });
   createMonitors();
@@ -71,7 +73,9 @@ void QuenAppDelegate::accumulatorUpdate() {
   ACCUMULATOR_CURR = DICT_SCHEMA;
 }
 
-void QuenAppDelegate::mouseClickHandler(platform::EventType) { accumulateMerge(mouseClickPartial_); }
+void QuenAppDelegate::mouseClickHandler(platform::EventType) {
+  accumulateMerge(mouseClickPartial_);
+}
 
 void QuenAppDelegate::mouseMoveHandler(platform::EventType) { accumulateMerge(mouseMovePartial_); }
 

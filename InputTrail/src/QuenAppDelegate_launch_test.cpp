@@ -1,12 +1,11 @@
 // What the launch installs for each set of flags, and how the keyboard monitor follows
 // accessibility trust.
 
-#include "InputTrail/src/QuenAppDelegate.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "InputTrail/src/QuenAppDelegate.h"
 #include "InputTrail/src/test_support/agent_harness.h"
 
 namespace quen::input {
@@ -60,7 +59,8 @@ TEST_F(InputLaunchTest, WithNeitherFlagOnlyTheMouseIsWatched) {
   });
   for (int i = 0; i < 120; ++i) agent.second();
   EXPECT_EQ(agent.system.trustChecks(), 0u);
-  EXPECT_EQ(agent.records(), (std::vector<Json>{defaults(), report(false, true, false), defaults()}));
+  EXPECT_EQ(agent.records(),
+            (std::vector<Json>{defaults(), report(false, true, false), defaults()}));
 }
 
 TEST_F(InputLaunchTest, ForcedPermissionsProbeAndRecheckButWatchNoKeys) {

@@ -89,8 +89,8 @@ TEST_F(InputStreamTest, FirstQuietSecondAfterActivityWritesTheDefaultsOnce) {
   launch(false, true);
   agent.second([&] { agent.inject(EventType::MouseMoved); });
   for (int i = 0; i < 3; ++i) agent.second();
-  EXPECT_EQ(agent.records(), (std::vector<Json>{defaults(), report(false, true, false, true),
-                                                defaults()}));
+  EXPECT_EQ(agent.records(),
+            (std::vector<Json>{defaults(), report(false, true, false, true), defaults()}));
 }
 
 TEST_F(InputStreamTest, ManyEventsOfOneKindGiveOneTrueFlagAndOneLine) {
@@ -162,7 +162,10 @@ TEST_F(InputStreamTest, AttachmentFollowsThePermissionFields) {
 TEST_F(InputStreamTest, ReportsAreTheActivityOfTheirOwnSecond) {
   launch(false, false);
   agent.second([&] { agent.inject(EventType::LeftMouseDown); });
-  agent.second([&] { agent.inject(EventType::LeftMouseDown); agent.inject(EventType::MouseMoved); });
+  agent.second([&] {
+    agent.inject(EventType::LeftMouseDown);
+    agent.inject(EventType::MouseMoved);
+  });
   agent.second([&] { agent.inject(EventType::MouseMoved); });
   EXPECT_EQ(agent.records(),
             (std::vector<Json>{defaults(), report(true, false, false), report(true, true, false),

@@ -4,8 +4,8 @@
 
 namespace quen::input {
 
-QuenEventMonitor::QuenEventMonitor(platform::EventSource& eventSource,
-                                   platform::EventMask mask, platform::EventHandler eventHandler)
+QuenEventMonitor::QuenEventMonitor(platform::EventSource& eventSource, platform::EventMask mask,
+                                   platform::EventHandler eventHandler)
     : eventSource_(eventSource), matching(mask), handler(std::move(eventHandler)) {}
 
 QuenEventMonitor::~QuenEventMonitor() { stop(); }

@@ -16,8 +16,8 @@ using platform::EventType;
 class QuenEventMonitorTest : public ::testing::Test {
  protected:
   std::shared_ptr<QuenEventMonitor> makeMonitor(platform::EventMask mask) {
-    return std::make_shared<QuenEventMonitor>(
-        system.eventSource(), mask, [this](EventType type) { received.push_back(type); });
+    return std::make_shared<QuenEventMonitor>(system.eventSource(), mask,
+                                              [this](EventType type) { received.push_back(type); });
   }
 
   fake::FakeSystem system;

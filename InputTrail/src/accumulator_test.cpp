@@ -18,10 +18,10 @@ const Value kAccessibilityMissing = Array{Value("E_PERMISSION_ACCESSIBILITY")};
 TEST_F(AccumulatorTest, PartialRecordWinsAndTheOtherKeysKeepTheirValues) {
   accumulateMerge(Record{{"error", kAccessibilityMissing}, {"evMouseMove", true}});
   accumulateMerge(Record{{"error", false}, {"evKeyPress", true}});
-  EXPECT_EQ(ACCUMULATOR_CURR, (Record{{"error", false},
-                                      {"evMouseClick", false},
-                                      {"evMouseMove", true},
-                                      {"evKeyPress", true}}));
+  EXPECT_EQ(
+      ACCUMULATOR_CURR,
+      (Record{
+          {"error", false}, {"evMouseClick", false}, {"evMouseMove", true}, {"evKeyPress", true}}));
 }
 
 TEST_F(AccumulatorTest, RepeatedEventsLeaveTheStateOfOne) {

@@ -116,7 +116,8 @@ class UserModel {
     if (secondsLeft_ == 0) beginStretch();
     --secondsLeft_;
     switch (stretch_) {
-      case Stretch::Idle: return {};
+      case Stretch::Idle:
+        return {};
       case Stretch::PointerBurst:
         return {dice_.chance(4) ? 1 : 0, 40 + static_cast<int>(dice_.below(120)), 0};
       case Stretch::Typing:

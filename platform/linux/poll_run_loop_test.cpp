@@ -93,11 +93,9 @@ TEST_F(PollRunLoopTest, OnceCallsFireInDueOrderAndOnlyOnce) {
   EXPECT_EQ(log, (std::vector<std::string>{"a", "b", "c"}));
 }
 
-TEST_F(PollRunLoopTest, TimersNeverFireEarly) {
+TEST_F(PollRunLoopTest, RepeatingTimerNeverFiresEarly) {
   const Clock::time_point start = Clock::now();
   std::vector<Clock::duration> ticks;
-  Clock::duration once{};
-  loop.scheduleOnce(0.0301, [&] { once = Clock::now() - start; });
   loop.scheduleRepeating(0.0075, [&] {
     ticks.push_back(Clock::now() - start);
     if (ticks.size() == 8) loop.stop(0);
@@ -106,7 +104,23 @@ TEST_F(PollRunLoopTest, TimersNeverFireEarly) {
   ASSERT_EQ(ticks.size(), 8u);
   for (std::size_t k = 0; k < ticks.size(); ++k)
     EXPECT_GE(ticks[k], std::chrono::microseconds(7500 * (k + 1))) << "tick " << k;
-  EXPECT_GE(once, std::chrono::microseconds(30100));
+}
+
+// poll() counts whole milliseconds: a delay of 1.9 ms must not be served by a 1 ms wait.
+TEST_F(PollRunLoopTest, DelayedCallNeverFiresEarly) {
+  std::vector<Clock::duration> waits;
+  std::function<void()> scheduleNext = [&] {
+    const Clock::time_point scheduled = Clock::now();
+    loop.scheduleOnce(0.0019, [&, scheduled] {
+      waits.push_back(Clock::now() - scheduled);
+      if (waits.size() == 20) loop.stop(0);
+      else scheduleNext();
+    });
+  };
+  ASSERT_EQ(loop.run(scheduleNext), 0);
+  ASSERT_EQ(waits.size(), 20u);
+  for (std::size_t k = 0; k < waits.size(); ++k)
+    EXPECT_GE(waits[k], std::chrono::microseconds(1900)) << "call " << k;
 }
 
 TEST_F(PollRunLoopTest, RepeatingTimerThatFellBehindFiresOnceThenKeepsItsTimes) {

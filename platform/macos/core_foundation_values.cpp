@@ -52,13 +52,13 @@ OsValue dictionaryValue(CFDictionaryRef dictionary, int depth) {
   std::vector<const void*> keys(static_cast<std::size_t>(count));
   std::vector<const void*> values(static_cast<std::size_t>(count));
   CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
-  std::vector<std::pair<std::string, OsValue>> entries;
+  std::vector<platform::OsEntry> entries;
   entries.reserve(keys.size());
   for (std::size_t index = 0; index < keys.size(); ++index) {
     const auto key = static_cast<CFTypeRef>(keys[index]);
     if (key == nullptr || CFGetTypeID(key) != CFStringGetTypeID()) continue;
-    entries.emplace_back(textFromString(static_cast<CFStringRef>(key)),
-                         translate(static_cast<CFTypeRef>(values[index]), depth + 1));
+    entries.push_back({textFromString(static_cast<CFStringRef>(key)),
+                       translate(static_cast<CFTypeRef>(values[index]), depth + 1)});
   }
   return OsValue::ofDictionary(std::move(entries));
 }

@@ -40,17 +40,22 @@ class WindowStack {
   struct TopLevel {
     enum class Kind { Client, Unmapped } kind = Kind::Unmapped;
     xcb_window_t client = XCB_WINDOW_NONE;  // Kind::Client
+    // A viewable window with no WM_STATE anywhere below it that is not override-redirect:
+    // taken as its own client for now, and looked at again at the next poll (a window
+    // manager may not have managed it yet).
+    bool provisional = false;
   };
-  // The answers one batch gives about one client window.
+  // What one batch says of one client window.
   struct ClientState {
     bool exists = false;
     bool onScreen = false;
     std::optional<std::int32_t> ownerPid;
   };
+  class ClientBatch;
 
-  std::vector<ClientState> describeClients(const std::vector<xcb_window_t>& clients);
   void findClients(const std::vector<xcb_window_t>& topLevels);
-  std::vector<xcb_window_t> clientsBelow(const std::vector<xcb_window_t>& frames);
+  std::vector<std::optional<xcb_window_t>> searchForClients(
+      const std::vector<xcb_window_t>& topLevels);
 
   Connection& connection_;
   std::unordered_map<xcb_window_t, TopLevel> topLevels_;

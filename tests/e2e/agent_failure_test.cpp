@@ -106,8 +106,8 @@ TEST_P(AgentEndTest, ParentHangingUpEndsItEvenWhenIdle) {
 
 INSTANTIATE_TEST_SUITE_P(BothAgents, AgentEndTest,
                          ::testing::Values(Agent::FocusTrail, Agent::InputTrail),
-                         [](const auto& info) {
-                           return info.param == Agent::FocusTrail ? "FocusTrail" : "InputTrail";
+                         [](const ::testing::TestParamInfo<Agent>& agent) {
+                           return agent.param == Agent::FocusTrail ? "FocusTrail" : "InputTrail";
                          });
 
 class WindowChurnTest : public AgentSessionTest {

@@ -18,8 +18,9 @@ std::optional<Json> parseRecordLine(const std::string& line) {
   }
   // Compact, members in the order written, solidus bare, non-ASCII as raw UTF-8: the line
   // is what a plain writer makes of the object. (\u escapes may differ in letter case.)
-  if (line.find("\\u") == std::string::npos)
+  if (line.find("\\u") == std::string::npos) {
     EXPECT_EQ(record.dump(), line) << "not in the compact output format";
+  }
   return record;
 }
 

@@ -5,10 +5,9 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "InputTrail/src/QuenAppDelegate.h"
 #include "InputTrail/src/accumulator.h"
@@ -39,11 +38,11 @@ inline void setFeatureFlags(bool keysNeeded, bool forcePermissions) {
 
 // One record as the parent expects to read it.
 inline Json report(bool click, bool move, bool key, bool accessibilityMissing = false) {
-  return Json{{"error", accessibilityMissing ? Json::array({"E_PERMISSION_ACCESSIBILITY"})
-                                              : Json(false)},
-              {"evMouseClick", click},
-              {"evMouseMove", move},
-              {"evKeyPress", key}};
+  return Json{
+      {"error", accessibilityMissing ? Json::array({"E_PERMISSION_ACCESSIBILITY"}) : Json(false)},
+      {"evMouseClick", click},
+      {"evMouseMove", move},
+      {"evKeyPress", key}};
 }
 inline Json defaults() { return report(false, false, false); }
 

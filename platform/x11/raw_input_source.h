@@ -1,0 +1,86 @@
+#pragma once
+
+// Global input monitors over XInput2 raw events on the root window: the server reports
+// every device event to any client that selects them there, with no grab and no special
+// privileges. XInput 2.2 is announced first (with 2.0, raw events stop while another client
+// holds a grab) and events are selected on all master devices (all devices would deliver
+// each event twice, once per slave and once per master).
+//
+// What counts, in the seam's event types:
+// - a raw press of button 1 is LeftMouseDown, of button 3 RightMouseDown, of button 2 or
+//   8 and above OtherMouseDown; buttons 4 to 7 are the scroll wheel and count as nothing;
+// - raw motion that moves x or y (valuator 0 or 1 present) while no button is held is
+//   MouseMoved: motion with a button held is a drag, motion on scroll axes only is
+//   scrolling, and neither is a move;
+// - a raw key release is KeyUp (auto-repeat sends presses only, so a held key counts once).
+//
+// Wake-ups at high input rates: after delivering MouseMoved or KeyUp, that kind is no longer
+// selected until the next repeating timer of the loop fires, and motion is not selected
+// while a button is held (it could not be a move). Handlers therefore learn of the first
+// move and the first key release of each timer period, and of every click: enough for a
+// report that says, once per period, which kinds occurred.
+
+#include <xcb/xinput.h>
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <optional>
+
+#include "platform/platform.h"
+#include "platform/x11/event_pump.h"
+#include "platform/x11/x11_connection.h"
+
+namespace quen::x11 {
+
+// Whether raw motion moved the pointer: valuators 0 and 1 are the x and y axes (XI2 raw
+// events list the valuators that changed); motion on other axes only is scrolling.
+bool rawMotionMovesPointer(const xcb_input_raw_motion_event_t& event);
+
+class RawInputEventSource final : public platform::EventSource {
+ public:
+  // `hasRepeatingTimer` says whether a repeating timer will resume paused kinds; without
+  // one, nothing is paused.
+  RawInputEventSource(Connection& connection, EventPump& events,
+                      std::function<bool()> hasRepeatingTimer);
+
+  // None when the server has no XInput 2 or refuses the selection.
+  std::optional<platform::MonitorToken> addGlobalMonitor(platform::EventMask matching,
+                                                         platform::EventHandler handler) override;
+  void removeMonitor(platform::MonitorToken token) override;
+
+  // Selects again the kinds paused since the last repeating timer fired.
+  void resumePausedKinds();
+
+ private:
+  struct Monitor {
+    platform::MonitorToken token;
+    platform::EventMask mask;
+    platform::EventHandler handler;
+    bool removed = false;
+  };
+
+  void handle(const xcb_ge_generic_event_t& event);
+  void handleButton(std::uint32_t button, bool pressed);
+  void deliver(platform::EventType type);
+  std::uint32_t wantedSelection() const;
+  // Sends the selection when it changed; returns whether the server accepted it (checked
+  // only when `check`, which costs a round trip).
+  bool updateSelection(bool check);
+
+  Connection& connection_;
+  std::function<bool()> hasRepeatingTimer_;
+  bool available_ = false;
+  std::uint8_t inputOpcode_ = 0;
+  // A list: a handler may install or remove monitors while events are delivered.
+  std::list<Monitor> monitors_;
+  platform::MonitorToken nextToken_ = 1;
+  int delivering_ = 0;
+  std::bitset<256> heldButtons_;
+  bool motionPaused_ = false;
+  bool keyReleasePaused_ = false;
+  std::uint32_t selected_ = 0;
+};
+
+}  // namespace quen::x11

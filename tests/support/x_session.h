@@ -1,0 +1,39 @@
+#pragma once
+
+// A headless X session for tests: Xvfb on a display number it chooses itself (-displayfd,
+// so that servers other processes run on fixed numbers never collide with it), and
+// optionally openbox, a window manager that keeps EWMH's properties right. start() returns
+// once the session is ready to manage windows; the destructor stops both programs and
+// removes what the server leaves behind when it dies by a signal (its socket and lock file).
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+namespace quen::testing {
+
+class XSession {
+ public:
+  static std::unique_ptr<XSession> start(bool withWindowManager, std::string& error);
+  ~XSession();
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
+  const std::string& display() const { return display_; }  // ":N"
+  pid_t serverPid() const { return serverPid_; }             // to kill the server in tests
+
+ private:
+  XSession() = default;
+  bool startServer(std::string& error);
+  bool startWindowManager(std::string& error);
+  void removeServerLeftovers() const;
+
+  std::string display_;
+  int displayNumber_ = -1;
+  pid_t serverPid_ = -1;
+  pid_t windowManagerPid_ = -1;
+  std::string configDirectory_;
+};
+
+}  // namespace quen::testing
