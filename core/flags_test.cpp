@@ -55,7 +55,9 @@ class ArgumentScanTest : public ::testing::Test {
   bool url_ = false;
   bool permission_ = false;
   const FlagBinding table_[3] = {
-      {"--argTitleNeeded", &title_}, {"--argUrlNeeded", &url_}, {"--argForceReqPerm", &permission_}};
+      {"--argTitleNeeded", &title_},
+      {"--argUrlNeeded", &url_},
+      {"--argForceReqPerm", &permission_}};
 };
 
 TEST_F(ArgumentScanTest, AllPairsInAnyOrder) {
@@ -112,7 +114,8 @@ TEST_F(ArgumentScanTest, NamesMatchWholeAndCaseSensitive) {
 }
 
 TEST_F(ArgumentScanTest, ValueFollowsTheFlagValueRule) {
-  scanAfterProgram({"--argTitleNeeded", " +0009", "--argUrlNeeded", "on", "--argForceReqPerm", "t"});
+  scanAfterProgram(
+      {"--argTitleNeeded", " +0009", "--argUrlNeeded", "on", "--argForceReqPerm", "t"});
   EXPECT_TRUE(title_);
   EXPECT_FALSE(url_);
   EXPECT_TRUE(permission_);

@@ -26,7 +26,8 @@ void appendControlEscape(std::string& out, unsigned char character) {
     default: break;
   }
   constexpr char HEX_DIGITS[] = "0123456789abcdef";
-  const char escape[] = {'\\', 'u', '0', '0', HEX_DIGITS[character >> 4], HEX_DIGITS[character & 0xF]};
+  const char escape[] = {'\\', 'u', '0', '0', HEX_DIGITS[character >> 4],
+                         HEX_DIGITS[character & 0xF]};
   out.append(escape, sizeof escape);
 }
 

@@ -109,7 +109,8 @@ class InvalidUtf8Test : public JsonLineTest {
  protected:
   static std::string replaced(const std::string& withMarks) {
     std::string result;
-    for (char character : withMarks) result += character == '?' ? "\xEF\xBF\xBD" : std::string(1, character);
+    for (char character : withMarks)
+      result += character == '?' ? std::string("\xEF\xBF\xBD") : std::string(1, character);
     return result;
   }
   // `expected` holds '?' where U+FFFD must stand.

@@ -55,7 +55,8 @@ class ReadRectangleTest : public ::testing::Test {
  protected:
   static OsValue bounds(OsValue x, OsValue y, OsValue width, OsValue height) {
     return OsValue::ofDictionary(
-        {{"X", std::move(x)}, {"Y", std::move(y)}, {"Width", std::move(width)}, {"Height", std::move(height)}});
+        {{"X", std::move(x)}, {"Y", std::move(y)}, {"Width", std::move(width)},
+         {"Height", std::move(height)}});
   }
   static OsValue real(double value) { return OsValue::ofReal(value); }
 };
@@ -88,8 +89,10 @@ TEST_F(ReadRectangleTest, ValuesThatDescribeNoRectangle) {
   EXPECT_FALSE(readRectangle(OsValue::ofDictionary({{"X", real(0)}, {"Y", real(0)},
                                                     {"Width", real(100)}}))
                    .has_value());
-  EXPECT_FALSE(readRectangle(bounds(real(0), real(0), OsValue::ofText("100"), real(100))).has_value());
-  EXPECT_FALSE(readRectangle(bounds(real(0), OsValue::ofBoolean(true), real(100), real(100))).has_value());
+  EXPECT_FALSE(
+      readRectangle(bounds(real(0), real(0), OsValue::ofText("100"), real(100))).has_value());
+  EXPECT_FALSE(
+      readRectangle(bounds(real(0), OsValue::ofBoolean(true), real(100), real(100))).has_value());
   EXPECT_FALSE(readRectangle(bounds(real(0), real(0), real(nan), real(100))).has_value());
   EXPECT_FALSE(readRectangle(bounds(real(0), real(0), real(100), real(infinity))).has_value());
   EXPECT_FALSE(readRectangle(bounds(real(-infinity), real(0), real(100), real(100))).has_value());

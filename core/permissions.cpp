@@ -10,8 +10,8 @@ bool hasPermissionScreenRecordingShowPromt(platform::ScreenCapture& screen) {
     screen.requestAccess();
     return false;
   }
-  // Before macOS 11 there is no preflight: CGDisplayStreamCreateWithDispatchQueue returns
-  // no stream when the process may not capture the screen.
+  // Before macOS 11 the answer is whether CGDisplayStreamCreateWithDispatchQueue makes a
+  // stream, which it refuses when the process may not capture the screen.
   return screen.canCreateDisplayStream();
 }
 

@@ -26,7 +26,8 @@ inline nlohmann::json toJson(const Value& value) {
 
 inline nlohmann::json toJson(const Record& record) {
   nlohmann::json object = nlohmann::json::object();
-  for (const Record::Member& member : record.members()) object[member.first] = toJson(member.second);
+  for (const Record::Member& member : record.members())
+    object[member.first] = toJson(member.second);
   return object;
 }
 

@@ -32,7 +32,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(
 namespace {
 void countAllocation(const volatile void*, std::size_t) { ++allocationCount; }
 void ignoreRelease(const volatile void*) {}
-const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease);
+const int hooksInstalled =
+    __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease);
 }  // namespace
 
 #else

@@ -161,7 +161,8 @@ TEST_F(RecordStreamTest, FocusRecordWithBarePathSolidus) {
   ASSERT_EQ(system_.lines().size(), 1u);
   EXPECT_EQ(system_.lines()[0],
             R"({"appName":"Safari","appIdentifier":"com.apple.Safari",)"
-            R"("appPath":"/Applications/Safari.app","winTitle":false,"winUrl":false,"error":false})");
+            R"("appPath":"/Applications/Safari.app","winTitle":false,"winUrl":false,)"
+            R"("error":false})");
 }
 
 using RecordStreamDeathTest = RecordStreamTest;

@@ -43,16 +43,20 @@ class RecordBuilder {
  private:
   quen::Value buildValue(int depth) {
     switch (data_.ConsumeIntegralInRange(0, depth < BUILD_DEPTH_LIMIT ? 4 : 2)) {
-      case 0: return data_.ConsumeBool();
-      case 1: return data_.ConsumeRandomLengthString(32);
-      case 2: return data_.ConsumeIntegral<std::int64_t>();
+      case 0:
+        return data_.ConsumeBool();
+      case 1:
+        return data_.ConsumeRandomLengthString(32);
+      case 2:
+        return data_.ConsumeIntegral<std::int64_t>();
       case 3: {
         quen::Array array;
         for (int count = data_.ConsumeIntegralInRange(0, 3); count > 0; --count)
           array.push_back(buildValue(depth + 1));
         return array;
       }
-      default: return buildRecord(depth + 1);
+      default:
+        return buildRecord(depth + 1);
     }
   }
 

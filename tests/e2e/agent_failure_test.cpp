@@ -19,6 +19,10 @@ constexpr Milliseconds EXIT_TIMEOUT{6000};
 
 enum class Agent { FocusTrail, InputTrail };
 
+void PrintTo(Agent agent, std::ostream* stream) {
+  *stream << (agent == Agent::FocusTrail ? "FocusTrail" : "InputTrail");
+}
+
 std::string programOf(Agent agent) {
   return agent == Agent::FocusTrail ? QUEN_FOCUSTRAIL_PATH : QUEN_INPUTTRAIL_PATH;
 }

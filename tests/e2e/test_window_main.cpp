@@ -99,10 +99,12 @@ std::optional<xcb_window_t> execute(TestWindowClient& client, const Command& com
     done = client.setTitle(window, titleProperty(command), command.title.value_or(""), error);
   else if (name == "untitle")
     client.removeTitle(window, titleProperty(command));
-  else if (name == "opacity")
+  else if (name == "opacity") {
     client.setOpacity(window, command.options.count("value")
                                   ? std::optional(std::stod(command.options.at("value")))
                                   : std::nullopt);
+    done = client.sync();
+  }
   else if (name == "activate")
     done = client.activate(window, error);
   else if (name == "raise")

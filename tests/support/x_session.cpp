@@ -205,33 +205,48 @@ bool XSession::startWindowManager(std::string& error) {
   windowManagerPid_ = spawn({"openbox", "--sm-disable", "--config-file", configDirectory_ + "/rc.xml"},
                             {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + configDirectory_}, -1);
   xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
-  const bool ready = [&] {
-    if (windowManagerPid_ <= 0 || xcb_connection_has_error(connection)) return false;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const xcb_atom_t check = internAtom(connection, "_NET_SUPPORTING_WM_CHECK");
-    const xcb_atom_t clientList = internAtom(connection, "_NET_CLIENT_LIST");
-    if (!waitFor([&] {
-          return !childRunning(windowManagerPid_) ||
-                 !propertyItems(connection, root, check).empty();
-        }) ||
-        !childRunning(windowManagerPid_))
-      return false;
-    // A window mapped right after the manager announced itself may still be missed: wait
-    // until a probe window is managed, then until it is gone again.
-    const xcb_window_t probe = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 100, 100, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_map_window(connection, probe);
-    xcb_flush(connection);
-    if (!waitFor([&] { return contains(propertyItems(connection, root, clientList), probe); }))
-      return false;
-    xcb_destroy_window(connection, probe);
-    xcb_flush(connection);
-    return waitFor([&] { return !contains(propertyItems(connection, root, clientList), probe); });
-  }();
+  error = awaitWindowManager(connection);
   xcb_disconnect(connection);
-  if (!ready) error = "openbox did not start managing windows on " + display_;
-  return ready;
+  if (!error.empty()) error = "openbox on " + display_ + ": " + error;
+  return error.empty();
+}
+
+// Empty when the manager is ready; else what it failed to do.
+std::string XSession::awaitWindowManager(xcb_connection_t* connection) const {
+  if (windowManagerPid_ <= 0) return "cannot start it";
+  if (xcb_connection_has_error(connection)) return "cannot connect to the display";
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  const xcb_atom_t check = internAtom(connection, "_NET_SUPPORTING_WM_CHECK");
+  const xcb_atom_t clientList = internAtom(connection, "_NET_CLIENT_LIST");
+  if (!waitFor([&] {
+        return !childRunning(windowManagerPid_) || !propertyItems(connection, root, check).empty();
+      }) ||
+      !childRunning(windowManagerPid_))
+    return "it did not announce itself (_NET_SUPPORTING_WM_CHECK)";
+  // A window mapped right after the manager announced itself may be missed for good: map
+  // probe windows, a fresh one every half second, until one is managed; then let it go.
+  xcb_window_t probe = XCB_WINDOW_NONE;
+  auto nextProbe = steady_clock::now();
+  const bool managed = waitFor([&] {
+    if (probe != XCB_WINDOW_NONE && contains(propertyItems(connection, root, clientList), probe))
+      return true;
+    if (steady_clock::now() >= nextProbe) {
+      if (probe != XCB_WINDOW_NONE) xcb_destroy_window(connection, probe);
+      probe = xcb_generate_id(connection);
+      xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 100, 100, 0,
+                        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+      xcb_map_window(connection, probe);
+      xcb_flush(connection);
+      nextProbe = steady_clock::now() + milliseconds(500);
+    }
+    return false;
+  });
+  if (!managed) return "it did not manage a probe window";
+  xcb_destroy_window(connection, probe);
+  xcb_flush(connection);
+  if (!waitFor([&] { return !contains(propertyItems(connection, root, clientList), probe); }))
+    return "it did not let the probe window go";
+  return {};
 }
 
 // A server killed by a signal leaves its socket and lock file; they are removed only while

@@ -8,8 +8,12 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <memory>
 #include <string>
+
+struct xcb_connection_t;
 
 namespace quen::testing {
 
@@ -27,6 +31,7 @@ class XSession {
   XSession() = default;
   bool startServer(std::string& error);
   bool startWindowManager(std::string& error);
+  std::string awaitWindowManager(xcb_connection_t* connection) const;
   void removeServerLeftovers() const;
 
   std::string display_;

@@ -1,0 +1,238 @@
+#include "platform/x11/raw_input_source.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/x11/x11_reply.h"
+#include "platform/x11/x11_test_client.h"
+#include "tests/support/x_session.h"
+
+namespace quen::x11 {
+namespace {
+
+using platform::EventType;
+using platform::maskFor;
+using testing::TestClient;
+
+constexpr platform::EventMask CLICKS = maskFor(EventType::LeftMouseDown) |
+                                       maskFor(EventType::RightMouseDown) |
+                                       maskFor(EventType::OtherMouseDown);
+// The keycode of "a" on Xvfb's default keymap.
+constexpr std::uint8_t KEY_A = 38;
+
+class RawInputEventSourceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    session_ = quen::testing::XSession::start(false, error).release();
+    ASSERT_NE(session_, nullptr) << error;
+  }
+  static void TearDownTestSuite() {
+    delete session_;
+    session_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_NE(session_, nullptr);
+    std::string error;
+    connection_ = Connection::open(session_->display().c_str(), error);
+    ASSERT_NE(connection_, nullptr) << error;
+    events_ = std::make_unique<EventPump>(*connection_);
+    source_ = std::make_unique<RawInputEventSource>(*connection_, *events_,
+                                                    [this] { return hasRepeatingTimer_; });
+    client_ = std::make_unique<TestClient>(session_->display());
+  }
+
+  platform::MonitorToken install(platform::EventMask mask) {
+    const auto token = source_->addGlobalMonitor(mask, [this](EventType type) {
+      received_.push_back(type);
+    });
+    EXPECT_TRUE(token.has_value());
+    return token.value_or(0);
+  }
+
+  // Serves events for `duration`, as the loop would.
+  void pumpFor(std::chrono::milliseconds duration) {
+    const auto deadline = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd ready{xcb_get_file_descriptor(connection_->get()), POLLIN, 0};
+      ::poll(&ready, 1, 10);
+      events_->pump(true);
+    }
+  }
+
+  // Serves events until `count` were received (or a generous time passed), then a little
+  // longer, so that an event too many would show.
+  void pumpUntilReceived(std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (received_.size() < count && std::chrono::steady_clock::now() < deadline)
+      pumpFor(std::chrono::milliseconds(10));
+    pumpFor(std::chrono::milliseconds(100));
+  }
+
+  // The raw event kinds this client selects on the root window, as the server has them.
+  std::uint32_t selectedKinds() {
+    events_->pump(false);
+    auto reply = own(xcb_input_xi_get_selected_events_reply(
+        connection_->get(), xcb_input_xi_get_selected_events(connection_->get(), connection_->root()),
+        nullptr));
+    if (!reply) return 0;
+    for (auto masks = xcb_input_xi_get_selected_events_masks_iterator(reply.get()); masks.rem > 0;
+         xcb_input_event_mask_next(&masks))
+      if (masks.data->deviceid == XCB_INPUT_DEVICE_ALL_MASTER && masks.data->mask_len > 0)
+        return xcb_input_event_mask_mask(masks.data)[0];
+    return 0;
+  }
+
+  void click(std::uint8_t button) {
+    client_->button(button, true);
+    client_->button(button, false);
+  }
+
+  static quen::testing::XSession* session_;
+  std::unique_ptr<Connection> connection_;
+  std::unique_ptr<EventPump> events_;
+  std::unique_ptr<RawInputEventSource> source_;
+  std::unique_ptr<TestClient> client_;
+  bool hasRepeatingTimer_ = true;
+  std::vector<EventType> received_;
+  int nextPosition_ = 10;
+};
+
+quen::testing::XSession* RawInputEventSourceTest::session_ = nullptr;
+
+TEST_F(RawInputEventSourceTest, ButtonsMapToClickTypesAndTheWheelCountsAsNothing) {
+  install(CLICKS);
+  for (const std::uint8_t button : {1, 2, 3, 4, 5, 6, 7, 8, 9}) click(button);
+  pumpUntilReceived(5);
+  EXPECT_EQ(received_, (std::vector<EventType>{EventType::LeftMouseDown, EventType::OtherMouseDown,
+                                               EventType::RightMouseDown, EventType::OtherMouseDown,
+                                               EventType::OtherMouseDown}));
+}
+
+TEST_F(RawInputEventSourceTest, MonitorHearsOnlyTheTypesOfItsMask) {
+  install(maskFor(EventType::RightMouseDown));
+  click(1);
+  click(3);
+  client_->moveTo(nextPosition_ += 7, 40);
+  pumpUntilReceived(1);
+  EXPECT_EQ(received_, std::vector<EventType>{EventType::RightMouseDown});
+}
+
+TEST_F(RawInputEventSourceTest, MoveIsHeardOncePerTimerPeriod) {
+  install(maskFor(EventType::MouseMoved));
+  client_->moveTo(100, 100);
+  pumpUntilReceived(1);
+  client_->moveTo(120, 110);
+  client_->moveTo(140, 120);
+  pumpFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(received_.size(), 1u);
+  EXPECT_EQ(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_MOTION, 0u) << "motion paused";
+
+  source_->resumePausedKinds();
+  EXPECT_NE(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_MOTION, 0u);
+  client_->moveTo(160, 130);
+  pumpUntilReceived(2);
+  EXPECT_EQ(received_, std::vector<EventType>(2, EventType::MouseMoved));
+}
+
+TEST_F(RawInputEventSourceTest, WithoutRepeatingTimerEveryMoveIsHeard) {
+  hasRepeatingTimer_ = false;
+  install(maskFor(EventType::MouseMoved));
+  for (int move = 0; move < 3; ++move) {
+    client_->moveTo(200 + 10 * move, 200);
+    pumpUntilReceived(static_cast<std::size_t>(move) + 1);
+  }
+  EXPECT_EQ(received_, std::vector<EventType>(3, EventType::MouseMoved));
+}
+
+TEST_F(RawInputEventSourceTest, DragIsNotAMove) {
+  install(maskFor(EventType::MouseMoved));
+  client_->button(1, true);
+  client_->moveTo(300, 300);
+  client_->moveTo(320, 310);
+  pumpFor(std::chrono::milliseconds(150));
+  EXPECT_TRUE(received_.empty()) << "motion with a button held is a drag";
+  EXPECT_EQ(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_MOTION, 0u);
+
+  client_->button(1, false);
+  pumpFor(std::chrono::milliseconds(50));
+  client_->moveTo(340, 320);
+  pumpUntilReceived(1);
+  EXPECT_EQ(received_, std::vector<EventType>{EventType::MouseMoved});
+}
+
+TEST_F(RawInputEventSourceTest, ScrollWheelPressesDoNotMakeMotionADrag) {
+  install(maskFor(EventType::MouseMoved) | CLICKS);
+  client_->button(4, true);  // a wheel notch whose release comes later
+  client_->moveTo(400, 400);
+  pumpUntilReceived(1);
+  client_->button(4, false);
+  EXPECT_EQ(received_, std::vector<EventType>{EventType::MouseMoved});
+}
+
+TEST_F(RawInputEventSourceTest, KeyReleasesAreSelectedOnlyWhileAKeyUpMonitorIsInstalled) {
+  install(CLICKS | maskFor(EventType::MouseMoved));
+  EXPECT_EQ(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE, 0u);
+  const auto keys = install(maskFor(EventType::KeyUp));
+  EXPECT_NE(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE, 0u);
+
+  client_->key(KEY_A, true);
+  client_->key(KEY_A, false);
+  pumpUntilReceived(1);
+  EXPECT_EQ(received_, std::vector<EventType>{EventType::KeyUp});
+
+  source_->removeMonitor(keys);
+  EXPECT_EQ(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE, 0u);
+  EXPECT_NE(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS, 0u);
+}
+
+TEST_F(RawInputEventSourceTest, RemovedMonitorIsNotCalledAgainAndNothingStaysSelected) {
+  const auto token = install(CLICKS);
+  click(1);
+  pumpUntilReceived(1);
+  source_->removeMonitor(token);
+  click(1);
+  pumpFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(received_.size(), 1u);
+  EXPECT_EQ(selectedKinds(), 0u);
+}
+
+TEST_F(RawInputEventSourceTest, HandlerMayRemoveItsOwnMonitor) {
+  std::optional<platform::MonitorToken> token;
+  int calls = 0;
+  token = source_->addGlobalMonitor(CLICKS, [&](EventType) {
+    ++calls;
+    source_->removeMonitor(*token);
+  });
+  click(1);
+  click(3);
+  pumpFor(std::chrono::milliseconds(200));
+  EXPECT_EQ(calls, 1);
+}
+
+class RawMotionTest : public ::testing::Test {
+ protected:
+  // A raw motion event as the server sends it, with the given valuator mask.
+  static bool moves(std::uint32_t valuatorMask) {
+    alignas(8) unsigned char bytes[sizeof(xcb_input_raw_motion_event_t) + 4] = {};
+    auto* event = reinterpret_cast<xcb_input_raw_motion_event_t*>(bytes);
+    event->valuators_len = 1;
+    std::memcpy(bytes + sizeof(xcb_input_raw_motion_event_t), &valuatorMask, 4);
+    return rawMotionMovesPointer(*event);
+  }
+};
+
+TEST_F(RawMotionTest, OnlyTheXAndYAxesMoveThePointer) {
+  EXPECT_TRUE(moves(0b01));
+  EXPECT_TRUE(moves(0b10));
+  EXPECT_TRUE(moves(0b1011));
+  EXPECT_FALSE(moves(0b1100)) << "scroll axes only";
+  EXPECT_FALSE(moves(0));
+}
+
+}  // namespace
+}  // namespace quen::x11

@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Cross-compiles the macOS agents against a macOS SDK, for both slices of the universal
+# binary: arm64 (minimum macOS 11.0) and x86_64 (minimum macOS 10.10), with warnings as
+# errors and an unguarded use of an API newer than the slice's minimum as an error. It
+# compiles only; nothing is linked.
+#
+#   MACOS_SDK_ROOT=/path/to/MacOSX.sdk scripts/check-macos.sh [--cmake-build]
+#
+# 1. Configures the project for macOS (cmake/MacOSCrossCheck.cmake, tests and benchmarks
+#    off). The sources to check are those of the configured targets, that is every source
+#    the macOS executables are built from (compile_commands.json). The configuration itself
+#    is checked too: ARC for every .mm, both slices with their own minimums for every
+#    object, and the Info.plist embedded in each agent.
+# 2. Compiles every source on its own, for each slice.
+# 3. With --cmake-build, also compiles every object with CMake's own command lines (one
+#    universal object per source, the slices joined by lipo) and checks each object's
+#    slices and minimums.
+#
+# Without MACOS_SDK_ROOT it prints that it was skipped and succeeds, so that CI on Linux
+# stays green. Environment: QUEN_MACOS_CHECK_DIR (work directory, default
+# build/check-macos), JOBS (parallel compiles, default 2).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ -z "${MACOS_SDK_ROOT:-}" ]; then
+  echo "macOS compile check skipped: set MACOS_SDK_ROOT to a macOS SDK"
+  exit 0
+fi
+cmake_build=false
+for argument in "$@"; do
+  case "$argument" in
+    --cmake-build) cmake_build=true ;;
+    *) echo "usage: MACOS_SDK_ROOT=<sdk> $0 [--cmake-build]" >&2; exit 2 ;;
+  esac
+done
+sdk=$(cd "$MACOS_SDK_ROOT" 2>/dev/null && pwd) || {
+  echo "macOS compile check: MACOS_SDK_ROOT is not a directory: $MACOS_SDK_ROOT" >&2
+  exit 2
+}
+
+# The first of the named programs that exists.
+first_tool() {
+  for name in "$@"; do
+    if command -v "$name" >/dev/null 2>&1; then command -v "$name"; return 0; fi
+  done
+  echo "macOS compile check: none of these programs is installed: $*" >&2
+  return 1
+}
+clang=$(first_tool clang++-19 clang++)
+ninja=$(first_tool ninja)
+# The programs cmake/MacOSCrossCheck.cmake configures with.
+QUEN_CHECK_CLANG=$clang
+QUEN_CHECK_AR=$(first_tool llvm-ar-19 llvm-ar ar)
+QUEN_CHECK_RANLIB=$(first_tool llvm-ranlib-19 llvm-ranlib ranlib)
+QUEN_CHECK_INSTALL_NAME_TOOL=$(first_tool llvm-install-name-tool-19 llvm-install-name-tool \
+  install_name_tool)
+MACOS_SDK_ROOT=$sdk
+export QUEN_CHECK_CLANG QUEN_CHECK_AR QUEN_CHECK_RANLIB QUEN_CHECK_INSTALL_NAME_TOOL MACOS_SDK_ROOT
+work=${QUEN_MACOS_CHECK_DIR:-build/check-macos}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+jobs=${JOBS:-2}
+
+# The two slices: clang target and minimum system.
+slices=("arm64-apple-macos11.0" "x86_64-apple-macos10.10")
+expected_options=(
+  "-arch arm64" "-arch x86_64"
+  "-Xarch_arm64 -mmacosx-version-min=11.0" "-Xarch_x86_64 -mmacosx-version-min=10.10"
+  "-Werror=unguarded-availability-new"
+)
+
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+echo "== configure for macOS ($clang, SDK $sdk)"
+build="$work/cmake"
+if ! cmake --fresh -S . -B "$build" -G Ninja -DCMAKE_MAKE_PROGRAM="$ninja" \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/MacOSCrossCheck.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DQUEN_BUILD_TESTS=OFF -DQUEN_BUILD_BENCHMARKS=OFF -DQUEN_BUILD_FUZZERS=OFF \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >"$work/configure.log" 2>&1; then
+  tail -n 30 "$work/configure.log"
+  echo "FAILED: CMake configure for macOS (log: $work/configure.log)"
+  exit 1
+fi
+
+# Each compile command as "<file><TAB><command>", from CMake's compilation database.
+awk '
+  /^ *"command": "/ { sub(/^ *"command": "/, ""); sub(/",?$/, ""); command = $0 }
+  /^ *"file": "/ { sub(/^ *"file": "/, ""); sub(/",?$/, ""); print $0 "\t" command }
+' "$build/compile_commands.json" | sort -u >"$work/commands.tsv"
+mapfile -t sources < <(cut -f1 "$work/commands.tsv" | sed "s|^$PWD/||")
+if [ ${#sources[@]} -eq 0 ]; then
+  fail "no sources in $build/compile_commands.json"
+  exit 1
+fi
+
+echo "== the macOS build setup"
+# Each expected option, and the sources compiled without it (one line per option).
+for option in "${expected_options[@]}" -fobjc-arc; do
+  lacking=()
+  while IFS=$'\t' read -r file command; do
+    name=${file#"$PWD/"}
+    [[ "$option" == -fobjc-arc && "$name" != *.mm ]] && continue
+    [[ " $command " == *" $option "* ]] || lacking+=("$name")
+  done <"$work/commands.tsv"
+  if [ ${#lacking[@]} -ne 0 ]; then
+    fail "${#lacking[@]} sources are compiled without $option: ${lacking[*]:0:4}..."
+  fi
+done
+for agent in FocusTrail InputTrail; do
+  link=$("$ninja" -C "$build" -t commands "$agent" 2>/dev/null | tail -n 1) || true
+  if [ -z "$link" ]; then
+    fail "$agent: no such target in the macOS build"
+    continue
+  fi
+  [[ "$link" == *"__info_plist"* ]] ||
+    fail "$agent embeds no Info.plist: call quen_macos_executable($agent ...) in $agent/CMakeLists.txt"
+  for option in "${expected_options[@]:0:4}"; do
+    [[ " $link " == *" $option "* ]] || fail "$agent is linked without $option"
+  done
+done
+# Portable sources that no macOS target builds: not checked, named so that none is missed.
+while IFS= read -r orphan; do
+  echo "note: not built for macOS, so not checked: $orphan"
+done < <(find core FocusTrail/src InputTrail/src platform/macos \
+           \( -name '*.cpp' -o -name '*.mm' \) ! -name '*_test.cpp' ! -path '*/test_support/*' |
+         sort | grep -vxF -f <(printf '%s\n' "${sources[@]}") || true)
+
+echo "== compile ${#sources[@]} sources for ${slices[*]}"
+# An SDK laid out as include/ and Frameworks/ (not Xcode's usr/include and
+# System/Library/Frameworks) names its directories itself.
+layout=()
+if [ ! -d "$sdk/usr/include" ]; then
+  layout=(-nostdinc++ -isystem "$sdk/include/c++/v1" -iframework "$sdk/Frameworks"
+          -isystem "$sdk/include")
+fi
+export CHECK_SDK=$sdk CHECK_WORK=$work CHECK_LAYOUT="${layout[*]}"
+compile_one() {
+  local slice=$1 file=$2 language=c++ arc=()
+  if [[ "$file" == *.mm ]]; then language=objective-c++; arc=(-fobjc-arc); fi
+  local object="$CHECK_WORK/objects/$slice/$file.o"
+  mkdir -p "$(dirname "$object")"
+  # shellcheck disable=SC2086  # CHECK_LAYOUT is a list of options
+  if "$QUEN_CHECK_CLANG" --target="$slice" -isysroot "$CHECK_SDK" $CHECK_LAYOUT -I . \
+      -std=c++20 -x "$language" "${arc[@]}" -Wall -Wextra -Wpedantic -Wshadow \
+      -Wnon-virtual-dtor -Werror -Werror=unguarded-availability \
+      -Werror=unguarded-availability-new -c "$file" -o "$object" >"$object.log" 2>&1; then
+    rm -f "$object.log"
+  fi
+}
+export -f compile_one
+rm -rf "$work/objects"
+# shellcheck disable=SC2016  # $1 and $2 are expanded by the shell that xargs starts
+for slice in "${slices[@]}"; do
+  for file in "${sources[@]}"; do printf '%s\0%s\0' "$slice" "$file"; done
+done | xargs -0 -n 2 -P "$jobs" bash -c 'compile_one "$1" "$2"' compile_one
+for slice in "${slices[@]}"; do
+  for file in "${sources[@]}"; do
+    log="$work/objects/$slice/$file.o.log"
+    if [ -f "$log" ]; then
+      fail "$file for $slice (full output: $log)"
+      head -n 20 "$log" | sed 's/^/    /'
+    fi
+  done
+done
+
+if $cmake_build; then
+  echo "== compile every object with CMake's command lines (universal objects)"
+  lipo=$(first_tool lipo llvm-lipo-19 llvm-lipo)
+  otool=$(first_tool otool llvm-otool-19 llvm-otool)
+  # clang joins the slices of a universal object by running "lipo".
+  mkdir -p "$work/tools"
+  ln -sf "$lipo" "$work/tools/lipo"
+  mapfile -t objects < <("$ninja" -C "$build" -t targets all | sed -n 's/^\(.*\.o\): .*/\1/p')
+  if ! PATH="$work/tools:$PATH" "$ninja" -C "$build" -j "$jobs" "${objects[@]}" \
+      >"$work/cmake-build.log" 2>&1; then
+    grep -E "FAILED|error" "$work/cmake-build.log" | head -n 40
+    fail "CMake build of the macOS objects (log: $work/cmake-build.log)"
+  else
+    for object in "${objects[@]}"; do
+      for slice_minimum in "arm64 minos 11.0" "x86_64 version 10.10"; do
+        read -r architecture key minimum <<<"$slice_minimum"
+        thin="$work/tools/thin.o"
+        if ! "$lipo" -thin "$architecture" "$build/$object" -output "$thin" 2>/dev/null; then
+          fail "$object has no $architecture slice"
+        elif ! grep -Eq "^ *$key $minimum\$" <<<"$("$otool" -l "$thin")"; then
+          fail "$object: its $architecture slice's minimum is not macOS $minimum"
+        fi
+      done
+    done
+  fi
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "macOS compile check FAILED ($failures problems)"
+  exit 1
+fi
+echo "macOS compile check passed: ${#sources[@]} sources for ${slices[*]}"
