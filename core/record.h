@@ -61,18 +61,20 @@ class Value {
 
   bool isBoolean() const { return std::holds_alternative<bool>(data_); }
   // Exactly the boolean false (not an empty text, not an empty array).
-  bool isFalse() const { return isBoolean() && !std::get<bool>(data_); }
+  bool isFalse() const { return isBoolean() && !*std::get_if<bool>(&data_); }
   bool isText() const { return std::holds_alternative<std::string>(data_); }
   bool isInteger() const { return std::holds_alternative<std::int64_t>(data_); }
   bool isArray() const { return std::holds_alternative<Array>(data_); }
   bool isRecord() const { return std::holds_alternative<Record>(data_); }
 
-  bool asBoolean() const { return std::get<bool>(data_); }
-  const std::string& asText() const { return std::get<std::string>(data_); }
-  std::int64_t asInteger() const { return std::get<std::int64_t>(data_); }
-  const Array& asArray() const { return std::get<Array>(data_); }
-  const Record& asRecord() const { return std::get<Record>(data_); }
+  bool asBoolean() const { return *std::get_if<bool>(&data_); }
+  const std::string& asText() const { return *std::get_if<std::string>(&data_); }
+  std::int64_t asInteger() const { return *std::get_if<std::int64_t>(&data_); }
+  const Array& asArray() const { return *std::get_if<Array>(&data_); }
+  const Record& asRecord() const { return *std::get_if<Record>(&data_); }
 
+  // The accessors above are valid only for a value of that kind (test it first). They
+  // read through get_if: std::get may throw, which macOS before 10.13 cannot ship.
   const Data& data() const { return data_; }
 
   // Texts by their exact characters, arrays element by element in order, records by

@@ -4,7 +4,8 @@
 #   1. FocusTrail at its one-second poll (titles and URLs wanted),
 #   2. InputTrail idle (keys wanted),
 #   3. InputTrail under 1,000 XTEST pointer motions a second.
-# For each: CPU time per second of wall time and resident memory (VmRSS; VmHWM is the peak).
+# For each: CPU time per second of wall time and resident memory at the end (VmRSS, split
+# into anonymous memory and mapped files: shared libraries count in full).
 # CPU comes from /proc/<pid>/schedstat (nanoseconds) and /proc/<pid>/stat (utime + stime,
 # in clock ticks, 10 ms each: too coarse for short runs, shown for comparison).
 #
@@ -42,10 +43,11 @@ measure() {
   ns1=$(cpu_nanoseconds "$pid"); ticks1=$(cpu_ticks "$pid"); end=$(date +%s.%N)
   awk -v label="$label" -v ns=$((ns1 - ns0)) -v ticks=$((ticks1 - ticks0)) \
     -v hz="$ticks_per_second" -v start="$start" -v end="$end" \
-    -v rss="$(memory_kb "$pid" VmRSS)" -v hwm="$(memory_kb "$pid" VmHWM)" 'BEGIN {
+    -v rss="$(memory_kb "$pid" VmRSS)" -v anon="$(memory_kb "$pid" RssAnon)" \
+    -v file="$(memory_kb "$pid" RssFile)" 'BEGIN {
       wall = end - start
-      printf "%-34s %9.3f %11.3f %8.3f%% %8.2f %8.2f\n", label, ns / 1e6 / wall,
-             ticks * 1000 / hz / wall, ns / 1e7 / wall, rss / 1024, hwm / 1024 }'
+      printf "%-28s %8.3f %10.3f %8.3f%% %7.2f %7.2f %7.2f\n", label, ns / 1e6 / wall,
+             ticks * 1000 / hz / wall, ns / 1e7 / wall, rss / 1024, anon / 1024, file / 1024 }'
 }
 
 headless_start
@@ -53,7 +55,7 @@ for spec in "Notes - plan.txt:70x18+40+40" "Build log:70x18+360+220" "Mail - inb
   xterm -T "${spec%%:*}" -geometry "${spec#*:}" -e sh -c 'cat >/dev/null' >/dev/null 2>&1 &
   headless_track $!
 done
-xdotool windowactivate --sync "$(headless_window_named "Build log")"
+xdotool windowactivate --sync "$(headless_window_named "Build log")" 2>/dev/null
 
 "$focus_trail" --argTitleNeeded true --argUrlNeeded true --argForceReqPerm false \
   >"$work/focus.out" &
@@ -65,15 +67,18 @@ headless_track "$input_pid"
 sleep 2  # past the launch and the first poll
 
 echo "display $DISPLAY, ${seconds} s per phase, $(nproc) cores; $(uname -r)"
-printf "%-34s %9s %11s %9s %8s %8s\n" "phase" "ms/s" "ms/s(stat)" "core" "RSS MB" "peak MB"
-measure "FocusTrail, 1 Hz poll" "$focus_pid" &
+printf "%-28s %8s %10s %9s %7s %7s %7s\n" "phase" "CPU ms/s" "(from stat)" "of a core" \
+  "RSS MB" "anon" "file"
+measure "FocusTrail, 1 Hz poll" "$focus_pid" >"$work/focus.row" &
 focus_measure=$!
-measure "InputTrail, idle" "$input_pid" &
+measure "InputTrail, idle" "$input_pid" >"$work/input.row" &
 wait "$focus_measure" $!
+cat "$work/focus.row" "$work/input.row"
 "$work/quen_test_input" motion-flood 1000 $((seconds + 2)) &
 flood=$!
 sleep 1
 measure "InputTrail, 1000 motions/s" "$input_pid"
 wait "$flood"
+sleep 2.5  # the first quiet second's line
 echo "lines written: FocusTrail $(wc -l <"$work/focus.out"), InputTrail $(wc -l <"$work/input.out")"
 kill -0 "$focus_pid" "$input_pid" || { echo "an agent ended during the measurement" >&2; exit 1; }

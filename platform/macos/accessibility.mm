@@ -25,7 +25,7 @@ class AccessibilityServices final : public quen::platform::Accessibility {
     for (id observer in observers_) [center removeObserver:observer];
   }
 
-  // With the prompt option the system may ask the user to grant trust (once per install).
+  // With the prompt option the system may ask the user to grant trust.
   bool isProcessTrusted(bool prompt) override {
     @autoreleasepool {
       NSDictionary* options = @{(__bridge NSString*)kAXTrustedCheckOptionPrompt : @(prompt)};

@@ -15,8 +15,8 @@ namespace {
 
 class ProcessInfoActivity final : public quen::platform::Activity {
  public:
-  // The activity lasts while its token object lives: the token is handed to the caller
-  // with one reference, which the caller's last copy releases. endActivity: is never sent.
+  // The token is handed to the caller with one reference, which the caller's last copy
+  // releases; endActivity: is never sent. The agents hold it for the life of the process.
   std::shared_ptr<void> beginActivity(std::uint64_t options, std::string_view reason) override {
     @autoreleasepool {
       NSString* reasonText = [[NSString alloc] initWithBytes:reason.data()

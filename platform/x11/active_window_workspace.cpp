@@ -8,9 +8,7 @@ namespace quen::x11 {
 
 ActiveWindowWorkspace::ActiveWindowWorkspace(Connection& connection, EventPump& events)
     : connection_(connection), identity_(connection) {
-  const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-  const auto selection = xcb_change_window_attributes_checked(
-      connection.get(), connection.root(), XCB_CW_EVENT_MASK, &mask);
+  const auto selection = connection.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
   notified_ = true;
   readActiveWindow();
   // Answered by now (the property's reply came after it): no extra round trip. Without the

@@ -10,6 +10,8 @@ namespace {
 
 // WM_CLASS is two short names; a longer property is read only this far.
 constexpr std::uint32_t WINDOW_CLASS_LONGS = 256;
+// Processes whose facts are kept; the table starts over when it grows past this.
+constexpr std::size_t REMEMBERED_PROCESSES = 64;
 
 }  // namespace
 
@@ -28,21 +30,20 @@ ApplicationIdentity::ApplicationIdentity(Connection& connection) : connection_(c
 
 std::optional<platform::RunningApplication> ApplicationIdentity::describe(xcb_window_t client) {
   xcb_connection_t* x = connection_.get();
-  // The server answers in request order: a window that still exists at the attributes
-  // request existed at the XRes request before it, so the pid is that window's client's.
+  // The server answers in request order: a window that still exists at the WM_CLASS request
+  // (an error means it does not) existed at the XRes request before it, so the pid is that
+  // window's client's.
   ClientPidQuery clientPids;
   clientPids.send(connection_, std::span<const xcb_window_t>(&client, 1));
-  const auto attributesCookie = xcb_get_window_attributes(x, client);
   const auto pidCookie =
       xcb_get_property(x, 0, client, connection_.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1);
   const auto classCookie =
       xcb_get_property(x, 0, client, XCB_ATOM_WM_CLASS, XCB_ATOM_ANY, 0, WINDOW_CLASS_LONGS);
 
   clientPids.collect();
-  auto attributes = own(xcb_get_window_attributes_reply(x, attributesCookie, nullptr));
   auto publishedPid = own(xcb_get_property_reply(x, pidCookie, nullptr));
   auto classReply = own(xcb_get_property_reply(x, classCookie, nullptr));
-  if (!attributes || !connection_.alive()) return std::nullopt;
+  if (!classReply || !connection_.alive()) return std::nullopt;
 
   std::int32_t pid = clientPids.pidOf(client).value_or(0);
   if (pid == 0) {
@@ -54,20 +55,33 @@ std::optional<platform::RunningApplication> ApplicationIdentity::describe(xcb_wi
   return nameApplication(pid, classBytes ? parseWindowClass(*classBytes) : WindowClass{});
 }
 
+const ApplicationIdentity::ProcessFacts& ApplicationIdentity::factsOf(std::int32_t pid) {
+  std::optional<std::string> path = executablePath(pid);
+  const auto known = processFacts_.find(pid);
+  if (known != processFacts_.end() && known->second.executablePath == path) return known->second;
+  if (processFacts_.size() >= REMEMBERED_PROCESSES) processFacts_.clear();
+  ProcessFacts& facts = processFacts_[pid];
+  facts.executablePath = std::move(path);
+  facts.processName = processName(pid);
+  facts.sandboxAppId = sandboxApplicationId(pid);
+  return facts;
+}
+
 platform::RunningApplication ApplicationIdentity::nameApplication(std::int32_t pid,
                                                                   const WindowClass& windowClass) {
   platform::RunningApplication application;
   application.processIdentifier = pid;
-  application.bundlePath = executablePath(pid);
   ProgramClues clues;
   clues.windowClass = windowClass.className;
   clues.windowInstance = windowClass.instance;
-  clues.sandboxAppId = sandboxApplicationId(pid);
-  if (application.bundlePath) {
-    const std::size_t slash = application.bundlePath->rfind('/');
-    clues.executableName = application.bundlePath->substr(slash + 1);
+  if (pid > 0) {
+    const ProcessFacts& facts = factsOf(pid);
+    application.bundlePath = facts.executablePath;
+    if (facts.executablePath)
+      clues.executableName = facts.executablePath->substr(facts.executablePath->rfind('/') + 1);
+    clues.processName = facts.processName;
+    clues.sandboxAppId = facts.sandboxAppId;
   }
-  clues.processName = processName(pid);
   if (!desktopEntries_)
     desktopEntries_ = std::make_unique<DesktopEntryIndex>(
         DesktopEntryIndex::applicationDirectoriesFromEnvironment(),

@@ -9,7 +9,9 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/platform.h"
 #include "platform/x11/desktop_entry_index.h"
@@ -33,9 +35,20 @@ class ApplicationIdentity {
   std::optional<platform::RunningApplication> describe(xcb_window_t client);
 
  private:
+  // What /proc says of a process that stays true while it runs the same executable.
+  struct ProcessFacts {
+    std::optional<std::string> executablePath;
+    std::string processName;
+    std::string sandboxAppId;
+  };
+
   platform::RunningApplication nameApplication(std::int32_t pid, const WindowClass& windowClass);
+  // The facts of `pid`, read again only when its executable changed (an exec, or another
+  // process that took the pid): a poll reads one link, not three files.
+  const ProcessFacts& factsOf(std::int32_t pid);
 
   Connection& connection_;
+  std::unordered_map<std::int32_t, ProcessFacts> processFacts_;
   std::unique_ptr<DesktopEntryIndex> desktopEntries_;  // read on first use
 };
 

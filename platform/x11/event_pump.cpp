@@ -19,6 +19,10 @@ void EventPump::onPropertyNotify(std::function<void(const xcb_property_notify_ev
   propertyHandlers_.push_back(std::move(handler));
 }
 
+void EventPump::onStructureEvent(std::function<void(const xcb_generic_event_t&)> handler) {
+  structureHandlers_.push_back(std::move(handler));
+}
+
 void EventPump::onGenericEvent(std::function<void(const xcb_ge_generic_event_t&)> handler) {
   genericHandlers_.push_back(std::move(handler));
 }
@@ -48,6 +52,13 @@ void EventPump::dispatch(const xcb_generic_event_t& event) {
     case XCB_PROPERTY_NOTIFY:
       for (const auto& handler : propertyHandlers_)
         handler(reinterpret_cast<const xcb_property_notify_event_t&>(event));
+      return;
+    case XCB_CREATE_NOTIFY:
+    case XCB_DESTROY_NOTIFY:
+    case XCB_MAP_NOTIFY:
+    case XCB_UNMAP_NOTIFY:
+    case XCB_REPARENT_NOTIFY:
+      for (const auto& handler : structureHandlers_) handler(event);
       return;
     case XCB_GE_GENERIC:
       for (const auto& handler : genericHandlers_)

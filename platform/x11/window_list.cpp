@@ -1,5 +1,7 @@
 #include "platform/x11/window_list.h"
 
+#include <set>
+
 #include "platform/x11/title_decoding.h"
 #include "platform/x11/x11_reply.h"
 
@@ -7,8 +9,6 @@ namespace quen::x11 {
 
 namespace {
 
-// Windows of one owner whose details one batch fetches.
-constexpr std::size_t DETAILS_BATCH = 8;
 // Titles are read up to 256 KiB.
 constexpr std::uint32_t TITLE_LONGS = 64 * 1024;
 
@@ -40,6 +40,7 @@ class ClientWindowList::Description final : public platform::WindowDescription {
     ClientWindowList& list;
     const std::vector<StackedWindow>& windows;
     std::vector<std::optional<WindowDetails>> details;
+    std::set<std::optional<std::int32_t>> ownersAsked;
   };
 
   Description(Walk& walk, std::size_t index) : walk_(walk), index_(index) {}
@@ -53,14 +54,17 @@ class ClientWindowList::Description final : public platform::WindowDescription {
   platform::OsValue name() const override { return details().name; }
 
  private:
-  // Fetches this window's details together with those of the next windows of its owner.
+  // Fetches this window's details: alone for the first window of its owner that is asked
+  // about, together with all later windows of the owner after that.
   const WindowDetails& details() const {
     if (!walk_.details[index_]) {
-      std::vector<std::size_t> batch;
-      for (std::size_t index = index_;
-           index < walk_.windows.size() && batch.size() < DETAILS_BATCH; ++index)
-        if (!walk_.details[index] && walk_.windows[index].ownerPid == walk_.windows[index_].ownerPid)
-          batch.push_back(index);
+      std::vector<std::size_t> batch{index_};
+      if (walk_.ownersAsked.count(walk_.windows[index_].ownerPid) != 0) {
+        for (std::size_t index = index_ + 1; index < walk_.windows.size(); ++index)
+          if (!walk_.details[index] && walk_.windows[index].ownerPid == walk_.windows[index_].ownerPid)
+            batch.push_back(index);
+      }
+      walk_.ownersAsked.insert(walk_.windows[index_].ownerPid);
       std::vector<xcb_window_t> clients;
       for (const std::size_t index : batch) clients.push_back(walk_.windows[index].client);
       std::vector<WindowDetails> fetched = walk_.list.fetchDetails(clients);
@@ -74,14 +78,15 @@ class ClientWindowList::Description final : public platform::WindowDescription {
   std::size_t index_;
 };
 
-ClientWindowList::ClientWindowList(Connection& connection)
-    : connection_(connection), stack_(connection) {}
+ClientWindowList::ClientWindowList(Connection& connection, EventPump& events)
+    : connection_(connection), stack_(connection, events) {}
 
 bool ClientWindowList::walkOnScreenWindows(
     const std::function<bool(const platform::WindowDescription&)>& visit) {
   const std::optional<std::vector<StackedWindow>> windows = stack_.onScreenWindows();
   if (!windows) return false;
-  Description::Walk walk{*this, *windows, std::vector<std::optional<WindowDetails>>(windows->size())};
+  Description::Walk walk{*this, *windows,
+                        std::vector<std::optional<WindowDetails>>(windows->size()), {}};
   for (std::size_t index = 0; index < windows->size(); ++index)
     if (visit(Description(walk, index))) break;
   return true;

@@ -2,8 +2,9 @@
 
 // The on-screen window list of the seam: the window stack's client windows, front to back,
 // each with its owner's pid at once and its opacity, bounds and title fetched only when the
-// window-choice rule asks for them, in one batch for the next few windows of the same
-// owner (the rule looks at no other owner's windows).
+// window-choice rule asks for them: first for that window alone (the rule usually takes the
+// first window of the application it describes), then for all the later windows of the same
+// owner in one batch (the rule looks at no other owner's windows).
 
 #include <xcb/xcb.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/x11/event_pump.h"
 #include "platform/x11/window_stack.h"
 #include "platform/x11/x11_connection.h"
 
@@ -27,7 +29,7 @@ struct WindowDetails {
 
 class ClientWindowList final : public platform::WindowList {
  public:
-  explicit ClientWindowList(Connection& connection);
+  ClientWindowList(Connection& connection, EventPump& events);
 
   bool walkOnScreenWindows(
       const std::function<bool(const platform::WindowDescription&)>& visit) override;

@@ -1,6 +1,5 @@
 #include "platform/x11/window_stack.h"
 
-#include <algorithm>
 #include <unordered_set>
 
 #include "platform/x11/client_pids.h"
@@ -15,160 +14,157 @@ namespace {
 constexpr int CLIENT_SEARCH_DEPTH = 3;
 // _NET_WM_WINDOW_TYPE lists a few atoms in order of preference.
 constexpr std::uint32_t WINDOW_TYPE_LONGS = 32;
+// The top bit of response_type marks an event sent with SendEvent.
+constexpr std::uint8_t RESPONSE_TYPE_MASK = 0x7F;
 
 }  // namespace
 
-// Attributes, window type and _NET_WM_PID of client windows and the attributes of unmapped
-// top-level windows, with one XRes request for the clients' pids: one round trip.
-class WindowStack::ClientBatch {
- public:
-  ClientBatch(Connection& connection, const std::vector<xcb_window_t>& clients,
-              const std::vector<xcb_window_t>& unmapped)
-      : connection_(connection) {
-    xcb_connection_t* x = connection.get();
-    pids_.send(connection, clients);  // before the attributes: see ClientPidQuery
-    for (const xcb_window_t client : clients) {
-      clientCookies_.push_back(
-          {xcb_get_window_attributes(x, client),
-           xcb_get_property(x, 0, client, connection.atoms().netWmWindowType, XCB_ATOM_ATOM, 0,
-                            WINDOW_TYPE_LONGS),
-           xcb_get_property(x, 0, client, connection.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1)});
+WindowStack::WindowStack(Connection& connection, EventPump& events) : connection_(connection) {
+  selection_ = connection.selectRootEvents(XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
+  events.onStructureEvent([this](const xcb_generic_event_t& event) { handleStructureEvent(event); });
+}
+
+void WindowStack::handleStructureEvent(const xcb_generic_event_t& event) {
+  const xcb_window_t root = connection_.root();
+  switch (event.response_type & RESPONSE_TYPE_MASK) {
+    case XCB_CREATE_NOTIFY: {
+      const auto& created = reinterpret_cast<const xcb_create_notify_event_t&>(event);
+      if (created.parent != root) break;
+      TopLevel& topLevel = topLevels_[created.window] = TopLevel{};
+      topLevel.mapped = false;
+      topLevel.overrideRedirect = created.override_redirect != 0;
+      break;
     }
-    for (const xcb_window_t window : unmapped)
-      unmappedCookies_.push_back(xcb_get_window_attributes(x, window));
-    clients_ = clients;
-  }
-
-  std::vector<ClientState> clientStates() {
-    xcb_connection_t* x = connection_.get();
-    pids_.collect();
-    std::vector<ClientState> states(clients_.size());
-    for (std::size_t index = 0; index < clients_.size(); ++index) {
-      auto attributes = own(xcb_get_window_attributes_reply(x, clientCookies_[index].attributes,
-                                                            nullptr));
-      auto type = own(xcb_get_property_reply(x, clientCookies_[index].type, nullptr));
-      auto publishedPid = own(xcb_get_property_reply(x, clientCookies_[index].pid, nullptr));
-      ClientState& state = states[index];
-      state.exists = attributes != nullptr;
-      if (!state.exists) continue;
-      state.onScreen = attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
-                       attributes->_class != XCB_WINDOW_CLASS_INPUT_ONLY &&
-                       !propertyHoldsItem(type.get(), connection_.atoms().netWmWindowTypeDesktop);
-      state.ownerPid = pids_.pidOf(clients_[index]);
-      const auto published = propertyFirstCardinal(publishedPid.get());
-      if (!state.ownerPid && published && *published > 0 && *published <= 0x7FFFFFFF)
-        state.ownerPid = static_cast<std::int32_t>(*published);
+    case XCB_DESTROY_NOTIFY: {
+      const auto& destroyed = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+      if (destroyed.event == root) topLevels_.erase(destroyed.window);
+      break;
     }
-    return states;
-  }
-
-  // Per unmapped top-level window: whether it is viewable now (none when it is gone).
-  std::vector<std::optional<bool>> unmappedViewable() {
-    std::vector<std::optional<bool>> viewable;
-    for (const auto cookie : unmappedCookies_) {
-      auto attributes = own(xcb_get_window_attributes_reply(connection_.get(), cookie, nullptr));
-      if (attributes) viewable.push_back(attributes->map_state == XCB_MAP_STATE_VIEWABLE);
-      else viewable.push_back(std::nullopt);
+    case XCB_MAP_NOTIFY: {
+      const auto& mapped = reinterpret_cast<const xcb_map_notify_event_t&>(event);
+      const auto found = topLevels_.find(mapped.window);
+      if (mapped.event != root || found == topLevels_.end()) break;
+      found->second.mapped = true;
+      // The manager has had its chance to set WM_STATE by now.
+      if (found->second.provisional) found->second.searched = false;
+      break;
     }
-    return viewable;
+    case XCB_UNMAP_NOTIFY: {
+      const auto& unmapped = reinterpret_cast<const xcb_unmap_notify_event_t&>(event);
+      const auto found = topLevels_.find(unmapped.window);
+      if (unmapped.event == root && found != topLevels_.end()) found->second.mapped = false;
+      break;
+    }
+    case XCB_REPARENT_NOTIFY: {
+      // A window that leaves the root is no longer a top-level one; one that comes back is
+      // learnt afresh.
+      const auto& reparented = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
+      if (reparented.event != root) break;
+      if (reparented.parent == root) topLevels_[reparented.window] = TopLevel{};
+      else topLevels_.erase(reparented.window);
+      break;
+    }
+    default:
+      break;
   }
-
- private:
-  struct ClientCookies {
-    xcb_get_window_attributes_cookie_t attributes;
-    xcb_get_property_cookie_t type;
-    xcb_get_property_cookie_t pid;
-  };
-  Connection& connection_;
-  ClientPidQuery pids_;
-  std::vector<xcb_window_t> clients_;
-  std::vector<ClientCookies> clientCookies_;
-  std::vector<xcb_get_window_attributes_cookie_t> unmappedCookies_;
-};
-
-WindowStack::WindowStack(Connection& connection) : connection_(connection) {}
+}
 
 std::optional<std::vector<StackedWindow>> WindowStack::onScreenWindows() {
   xcb_connection_t* x = connection_.get();
-  const auto treeCookie = xcb_query_tree(x, connection_.root());
-  std::vector<xcb_window_t> knownTopLevels, knownClients, unmappedTopLevels;
-  for (const auto& [window, topLevel] : topLevels_) {
-    if (topLevel.provisional) continue;
-    if (topLevel.kind == TopLevel::Kind::Client) {
-      knownTopLevels.push_back(window);
-      knownClients.push_back(topLevel.client);
-    } else {
-      unmappedTopLevels.push_back(window);
-    }
+  auto tree = own(xcb_query_tree_reply(x, xcb_query_tree(x, connection_.root()), nullptr));
+  if (selection_) {
+    // Answered by now (QueryTree's reply came after it): no extra round trip.
+    const Reply<xcb_generic_error_t> error(xcb_request_check(x, *selection_));
+    eventsSelected_ = error == nullptr;
+    selection_.reset();
   }
-  ClientBatch known(connection_, knownClients, unmappedTopLevels);
-  auto tree = own(xcb_query_tree_reply(x, treeCookie, nullptr));
-  std::vector<ClientState> knownStates = known.clientStates();
-  std::vector<std::optional<bool>> unmappedNow = known.unmappedViewable();
   if (!tree) return std::nullopt;
-
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const auto childCount = static_cast<std::size_t>(xcb_query_tree_children_length(tree.get()));
+
   const std::unordered_set<xcb_window_t> inTree(children, children + childCount);
   std::erase_if(topLevels_, [&inTree](const auto& entry) { return !inTree.count(entry.first); });
-
-  std::unordered_map<xcb_window_t, ClientState> stateOfClient;
-  for (std::size_t index = 0; index < knownClients.size(); ++index) {
-    if (knownStates[index].exists) stateOfClient[knownClients[index]] = knownStates[index];
-    else topLevels_.erase(knownTopLevels[index]);  // the client left its frame: find again
-  }
-  for (std::size_t index = 0; index < unmappedTopLevels.size(); ++index)
-    if (unmappedNow[index].value_or(false)) topLevels_.erase(unmappedTopLevels[index]);
-
-  std::vector<xcb_window_t> unknown;
+  std::vector<xcb_window_t> needAttributes, needSearch;
   for (std::size_t index = 0; index < childCount; ++index) {
-    const auto found = topLevels_.find(children[index]);
-    if (found == topLevels_.end() || found->second.provisional) unknown.push_back(children[index]);
+    TopLevel& topLevel = topLevels_[children[index]];
+    // Without structure events, whether a window is mapped is read at every poll.
+    if (!topLevel.attributesRead || !eventsSelected_) needAttributes.push_back(children[index]);
+    if (!topLevel.searched) needSearch.push_back(children[index]);
   }
-  if (!unknown.empty()) {
-    findClients(unknown);
-    std::vector<xcb_window_t> newClients;
-    for (const xcb_window_t window : unknown) {
-      const auto found = topLevels_.find(window);
-      if (found != topLevels_.end() && found->second.kind == TopLevel::Kind::Client)
-        newClients.push_back(found->second.client);
-    }
-    ClientBatch fresh(connection_, newClients, {});
-    std::vector<ClientState> freshStates = fresh.clientStates();
-    for (std::size_t index = 0; index < newClients.size(); ++index)
-      stateOfClient[newClients[index]] = freshStates[index];
-  }
+  if (!needAttributes.empty() || !needSearch.empty()) learnTopLevels(needAttributes, needSearch);
 
   std::vector<StackedWindow> onScreen;
   for (std::size_t index = childCount; index-- > 0;) {
-    const auto found = topLevels_.find(children[index]);
-    if (found == topLevels_.end() || found->second.kind != TopLevel::Kind::Client) continue;
-    const auto state = stateOfClient.find(found->second.client);
-    if (state == stateOfClient.end() || !state->second.onScreen) continue;
-    onScreen.push_back({found->second.client, state->second.ownerPid});
+    const TopLevel& topLevel = topLevels_[children[index]];
+    if (topLevel.mapped.value_or(false) && !topLevel.inputOnly && topLevel.clientExists &&
+        !topLevel.desktop)
+      onScreen.push_back({topLevel.client, topLevel.ownerPid});
   }
   return onScreen;
 }
 
-void WindowStack::findClients(const std::vector<xcb_window_t>& topLevels) {
+// Reads the attributes of the first windows and finds the clients of the second; the
+// attributes go out with the search's first level.
+void WindowStack::learnTopLevels(const std::vector<xcb_window_t>& needAttributes,
+                                 const std::vector<xcb_window_t>& needSearch) {
   xcb_connection_t* x = connection_.get();
   std::vector<xcb_get_window_attributes_cookie_t> cookies;
-  for (const xcb_window_t window : topLevels)
+  for (const xcb_window_t window : needAttributes)
     cookies.push_back(xcb_get_window_attributes(x, window));
-  // The search's first level goes out in the same round trip as the attributes.
-  const std::vector<std::optional<xcb_window_t>> clients = searchForClients(topLevels);
-  for (std::size_t index = 0; index < topLevels.size(); ++index) {
+  const std::vector<std::optional<xcb_window_t>> clients = searchForClients(needSearch);
+  for (std::size_t index = 0; index < needAttributes.size(); ++index) {
     auto attributes = own(xcb_get_window_attributes_reply(x, cookies[index], nullptr));
-    if (!attributes) {
-      topLevels_.erase(topLevels[index]);
-    } else if (attributes->map_state != XCB_MAP_STATE_VIEWABLE) {
-      topLevels_[topLevels[index]] = TopLevel{};
-    } else if (clients[index]) {
-      topLevels_[topLevels[index]] = {TopLevel::Kind::Client, *clients[index], false};
-    } else {
-      topLevels_[topLevels[index]] = {TopLevel::Kind::Client, topLevels[index],
-                                      attributes->override_redirect == 0};
-    }
+    if (!attributes) continue;  // gone: its DestroyNotify follows
+    TopLevel& topLevel = topLevels_[needAttributes[index]];
+    topLevel.attributesRead = true;
+    topLevel.mapped = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+    topLevel.inputOnly = attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY;
+    topLevel.overrideRedirect = attributes->override_redirect != 0;
+  }
+  for (std::size_t index = 0; index < needSearch.size(); ++index) {
+    TopLevel& topLevel = topLevels_[needSearch[index]];
+    topLevel.searched = true;
+    topLevel.client = clients[index].value_or(needSearch[index]);
+    topLevel.provisional = !clients[index] && !topLevel.overrideRedirect;
+  }
+  if (!needSearch.empty()) describeClients(needSearch);
+}
+
+// Reads each client's owner pid and window type: one round trip. The XRes request goes
+// first: a client that still exists at its attributes request existed at the XRes request
+// before it, so the pid is that client's.
+void WindowStack::describeClients(const std::vector<xcb_window_t>& topLevels) {
+  xcb_connection_t* x = connection_.get();
+  const Atoms& atoms = connection_.atoms();
+  std::vector<xcb_window_t> clients;
+  for (const xcb_window_t window : topLevels) clients.push_back(topLevels_[window].client);
+  ClientPidQuery pids;
+  pids.send(connection_, clients);
+  struct Cookies {
+    xcb_get_window_attributes_cookie_t attributes;
+    xcb_get_property_cookie_t type, pid;
+  };
+  std::vector<Cookies> cookies;
+  for (const xcb_window_t client : clients)
+    cookies.push_back(
+        {xcb_get_window_attributes(x, client),
+         xcb_get_property(x, 0, client, atoms.netWmWindowType, XCB_ATOM_ATOM, 0, WINDOW_TYPE_LONGS),
+         xcb_get_property(x, 0, client, atoms.netWmPid, XCB_ATOM_CARDINAL, 0, 1)});
+  pids.collect();
+  for (std::size_t index = 0; index < clients.size(); ++index) {
+    auto attributes = own(xcb_get_window_attributes_reply(x, cookies[index].attributes, nullptr));
+    auto type = own(xcb_get_property_reply(x, cookies[index].type, nullptr));
+    auto publishedPid = own(xcb_get_property_reply(x, cookies[index].pid, nullptr));
+    TopLevel& topLevel = topLevels_[topLevels[index]];
+    topLevel.clientExists = attributes != nullptr;
+    // A client that vanished is searched for again at the next poll, if its frame remains.
+    if (!topLevel.clientExists) topLevel.searched = false;
+    topLevel.desktop = propertyHoldsItem(type.get(), atoms.netWmWindowTypeDesktop);
+    topLevel.ownerPid = topLevel.clientExists ? pids.pidOf(clients[index]) : std::nullopt;
+    const auto published = propertyFirstCardinal(publishedPid.get());
+    if (topLevel.clientExists && !topLevel.ownerPid && published && *published > 0 &&
+        *published <= 0x7FFFFFFF)
+      topLevel.ownerPid = static_cast<std::int32_t>(*published);
   }
 }
 

@@ -3,9 +3,13 @@
 // The top-level windows on screen, front to back, as the X server stacks them. QueryTree on
 // the root lists its children bottom to top (X11 protocol, QueryTree); under a reparenting
 // window manager each child is a frame that holds one client window, the one carrying the
-// ICCCM WM_STATE property. Each frame's client is found once and kept: after that, one poll
-// costs one round trip (the tree and every known client's attributes, window type and pid,
-// sent together), plus what finding the clients of new frames takes.
+// ICCCM WM_STATE property.
+//
+// A poll costs one request whatever the number of windows: the root's children come from
+// QueryTree, whether each is mapped from the structure events that SubstructureNotify on the
+// root reports (MapNotify, UnmapNotify, CreateNotify, DestroyNotify, ReparentNotify), and a
+// top-level window's client, its owner's pid and its window type are read once, when the
+// window is first seen (and again when a window that had no client is mapped).
 
 #include <xcb/xcb.h>
 
@@ -14,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/x11/event_pump.h"
 #include "platform/x11/x11_connection.h"
 
 namespace quen::x11 {
@@ -25,39 +30,41 @@ struct StackedWindow {
 
 class WindowStack {
  public:
-  explicit WindowStack(Connection& connection);
+  // Selects the root's structure events.
+  WindowStack(Connection& connection, EventPump& events);
 
-  // The viewable client windows, front to back, EWMH desktop windows
+  // The mapped top-level windows' clients, front to back, EWMH desktop windows
   // (_NET_WM_WINDOW_TYPE_DESKTOP) and input-only windows left out. None when the root's
   // children cannot be listed.
   std::optional<std::vector<StackedWindow>> onScreenWindows();
 
-  // How many top-level windows have a known client (or are known to be unmapped); for tests.
-  std::size_t knownTopLevels() const { return topLevels_.size(); }
-
  private:
   // What is known of one child of the root.
   struct TopLevel {
-    enum class Kind { Client, Unmapped } kind = Kind::Unmapped;
-    xcb_window_t client = XCB_WINDOW_NONE;  // Kind::Client
-    // A viewable window with no WM_STATE anywhere below it that is not override-redirect:
-    // taken as its own client for now, and looked at again at the next poll (a window
-    // manager may not have managed it yet).
+    std::optional<bool> mapped;  // none until read or reported
+    bool attributesRead = false;
+    bool inputOnly = false;
+    bool overrideRedirect = false;
+    bool searched = false;
+    // No WM_STATE at or below the window: it stands for itself and, unless it is
+    // override-redirect (never managed), is searched again when it is mapped.
     bool provisional = false;
-  };
-  // What one batch says of one client window.
-  struct ClientState {
-    bool exists = false;
-    bool onScreen = false;
+    xcb_window_t client = XCB_WINDOW_NONE;
+    bool clientExists = false;
+    bool desktop = false;
     std::optional<std::int32_t> ownerPid;
   };
-  class ClientBatch;
 
-  void findClients(const std::vector<xcb_window_t>& topLevels);
+  void handleStructureEvent(const xcb_generic_event_t& event);
+  void learnTopLevels(const std::vector<xcb_window_t>& needAttributes,
+                      const std::vector<xcb_window_t>& needSearch);
+  void describeClients(const std::vector<xcb_window_t>& topLevels);
   std::vector<std::optional<xcb_window_t>> searchForClients(
       const std::vector<xcb_window_t>& topLevels);
 
   Connection& connection_;
+  std::optional<xcb_void_cookie_t> selection_;  // checked at the first poll
+  bool eventsSelected_ = false;
   std::unordered_map<xcb_window_t, TopLevel> topLevels_;
 };
 

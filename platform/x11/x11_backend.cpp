@@ -35,7 +35,7 @@ class X11Backend final : public platform::Backend {
     return *workspace_;
   }
   platform::WindowList& windowList() override {
-    if (!windowList_) windowList_ = std::make_unique<ClientWindowList>(*connection_);
+    if (!windowList_) windowList_ = std::make_unique<ClientWindowList>(*connection_, events_);
     return *windowList_;
   }
   platform::ScriptService& scripts() override { return scripts_; }

@@ -117,6 +117,29 @@ TEST_F(X11BackendTest, WindowWithoutDesktopEntryIsNamedByItsClass) {
   EXPECT_EQ(application->bundleIdentifier, "quen-test");
 }
 
+TEST_F(X11BackendTest, MovesAreHeardOncePerRepeatingTimerPeriod) {
+  int moves = 0;
+  std::vector<int> movesPerPeriod;
+  ASSERT_TRUE(backend_->eventSource().addGlobalMonitor(
+      platform::maskFor(platform::EventType::MouseMoved), [&moves](platform::EventType) { ++moves; }));
+  loop().scheduleRepeating(0.2, [&] {
+    movesPerPeriod.push_back(moves);
+    moves = 0;
+    if (movesPerPeriod.size() == 5) loop().stop(0);
+  });
+  // Motion every 5 ms from one-shot calls (a repeating timer would itself start periods).
+  int step = 0;
+  std::function<void()> move = [&] {
+    client_->moveTo(100 + (++step % 200), 300);
+    loop().scheduleOnce(0.005, move);
+  };
+  loop().scheduleOnce(TIME_OUT, [this] { loop().stop(TIMED_OUT); });
+  ASSERT_EQ(loop().run(move), 0);
+  ASSERT_GT(step, 50) << "the motion was injected";
+  for (std::size_t period = 1; period < movesPerPeriod.size(); ++period)
+    EXPECT_EQ(movesPerPeriod[period], 1) << "period " << period;
+}
+
 TEST_F(X11BackendTest, PermissionsAreGrantedAndNoScriptCanBeMade) {
   EXPECT_TRUE(backend_->screenCapture().preflightAccess());
   EXPECT_TRUE(backend_->screenCapture().canCreateDisplayStream());

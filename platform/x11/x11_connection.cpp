@@ -114,6 +114,12 @@ void Connection::internAtomsAndProbeExtensions() {
   }
 }
 
+xcb_void_cookie_t Connection::selectRootEvents(std::uint32_t mask) {
+  rootEventMask_ |= mask;
+  return xcb_change_window_attributes_checked(connection_, root_, XCB_CW_EVENT_MASK,
+                                              &rootEventMask_);
+}
+
 bool Connection::alive() {
   const int code = xcb_connection_has_error(connection_);
   if (code == 0) return true;

@@ -44,6 +44,10 @@ class Connection {
   // Whether the server offers XRes 1.2 (client ids with process ids).
   bool hasClientPids() const { return hasClientPids_; }
 
+  // Adds `mask` to the events this client selects on the root window (several services
+  // select there; the selection is one mask per client). The request is checked.
+  xcb_void_cookie_t selectRootEvents(std::uint32_t mask);
+
   // Whether the connection still works. The first time it is found broken, the handler
   // given to onLost is called (once) with a one-line cause naming the display.
   bool alive();
@@ -59,6 +63,7 @@ class Connection {
   std::string displayName_;
   Atoms atoms_;
   bool hasClientPids_ = false;
+  std::uint32_t rootEventMask_ = 0;
   bool lostReported_ = false;
   std::function<void(const std::string&)> lostHandler_;
 };

@@ -62,17 +62,34 @@ xcb_window_t TestClient::open(const WindowSpec& spec) {
   return window;
 }
 
-void TestClient::activate(xcb_window_t window) {
+namespace {
+
+// A client message to the window manager about `window` (EWMH and ICCCM send them to the root).
+void sendToManager(xcb_connection_t* connection, xcb_window_t root, xcb_window_t window,
+                   xcb_atom_t type, std::uint32_t first, std::uint32_t second) {
   xcb_client_message_event_t message{};
   message.response_type = XCB_CLIENT_MESSAGE;
   message.format = 32;
   message.window = window;
-  message.type = atom("_NET_ACTIVE_WINDOW");
-  message.data.data32[0] = 2;  // source indication: a pager, which managers obey
-  message.data.data32[1] = XCB_CURRENT_TIME;
-  xcb_send_event(connection_, 0, root_,
+  message.type = type;
+  message.data.data32[0] = first;
+  message.data.data32[1] = second;
+  xcb_send_event(connection, 0, root,
                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                  reinterpret_cast<const char*>(&message));
+}
+
+}  // namespace
+
+void TestClient::activate(xcb_window_t window) {
+  // Source indication 2: a pager, which managers obey.
+  sendToManager(connection_, root_, window, atom("_NET_ACTIVE_WINDOW"), 2, XCB_CURRENT_TIME);
+  sync();
+}
+
+void TestClient::iconify(xcb_window_t window) {
+  constexpr std::uint32_t ICONIC_STATE = 3;
+  sendToManager(connection_, root_, window, atom("WM_CHANGE_STATE"), ICONIC_STATE, 0);
   sync();
 }
 

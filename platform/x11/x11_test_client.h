@@ -37,6 +37,8 @@ class TestClient {
   xcb_window_t open(const WindowSpec& spec);
   // Asks the window manager to activate (focus and raise) the window (EWMH, source: pager).
   void activate(xcb_window_t window);
+  // Asks the window manager to iconify the window (ICCCM WM_CHANGE_STATE, IconicState).
+  void iconify(xcb_window_t window);
   void unmap(xcb_window_t window);
   void destroy(xcb_window_t window);
   void setProperty(xcb_window_t window, const std::string& property, const std::string& type,
