@@ -3,7 +3,7 @@
 # scripted user switches between three xterm windows, renames one, moves the mouse, clicks,
 # scrolls and types. Every line the agents write is shown as it comes, prefixed with the
 # agent's name; the demo's own steps are marked with "--". Stops by itself after about
-# 18 seconds and ends everything it started. Needs no display.
+# 20 seconds and ends everything it started. Needs no display.
 #
 #   scripts/demo.sh [BUILD_DIR]     (default build/release; run.sh builds it)
 set -euo pipefail
@@ -61,13 +61,16 @@ pause
 step "a mail arrives: the window's title changes"
 xdotool set_window --name "Mail - inbox (4)" "$mail"
 pause
-step "scrolling (neither a click nor a move)"
+step "scrolling: neither a click nor a move, so no line"
 xte 'mouseclick 5' 'mouseclick 5' 'mouseclick 4'
 pause
-step "switching to \"Build log\" and dragging a selection (a click, not a move)"
+step "switching to \"Build log\" and pointing into it"
 xdotool windowactivate --sync "$build"
+xte 'mousemove 450 300'
+pause
+step "dragging a selection: a click, not a move"
 xte 'mousedown 1' 'mousermove 40 0' 'mousermove 40 10' 'mouseup 1'
 pause
-step "idle for two seconds: no lines"
+step "idle: one all-false line, then nothing"
 pause 2
 step "done; stopping the agents and the X session"

@@ -57,7 +57,9 @@ headless_start() {
   wait "$probe" 2>/dev/null || true
 }
 
-# The ids of the managed windows whose title is exactly $1.
+# The id of a window whose title is exactly $1 (waits until there is one).
 headless_window_named() {
-  xdotool search --sync --name "^$1\$" 2>/dev/null | head -n 1
+  local pattern
+  pattern=$(printf '%s' "$1" | sed 's/[][\\.*^$()+?{}|]/\\&/g')
+  xdotool search --sync --name "^$pattern\$" 2>/dev/null | head -n 1
 }

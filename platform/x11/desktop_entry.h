@@ -21,8 +21,8 @@ struct DesktopEntry {
 };
 
 // The Name keys to try for a POSIX locale value such as "de_DE.UTF-8@euro", best first:
-// "Name[de_DE@euro]", "Name[de_DE]", "Name[de@euro]", "Name[de]" (the specification's
-// matching order). None for "C", "POSIX" or an empty value.
+// "Name[de_DE@euro]", "Name[de_DE]", "Name[de@euro]", "Name[de]" (the Desktop Entry
+// Specification's matching order). None for "C", "POSIX" or an empty value.
 std::vector<std::string> localizedNameKeys(std::string_view locale);
 
 // The locale that names messages: the first set of LC_ALL, LC_MESSAGES and LANG.

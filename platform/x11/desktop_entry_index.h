@@ -32,7 +32,7 @@ class DesktopEntryIndex {
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
   // $XDG_DATA_HOME/applications, then each of $XDG_DATA_DIRS/applications, with the
-  // specification's defaults ($HOME/.local/share; /usr/local/share:/usr/share); relative
+  // XDG Base Directory defaults ($HOME/.local/share; /usr/local/share:/usr/share); relative
   // paths are ignored. An earlier directory's entry hides a later one with the same id.
   static std::vector<std::string> applicationDirectoriesFromEnvironment();
 

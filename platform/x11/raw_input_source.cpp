@@ -83,7 +83,8 @@ void RawInputEventSource::handle(const xcb_ge_generic_event_t& event) {
       handleButton(raw.detail, false);
       break;
     case XCB_INPUT_RAW_MOTION:
-      if (heldButtons_.none() && rawMotionMovesPointer(raw)) {
+      // Events still in flight when the kind was paused are dropped like the rest.
+      if (!motionPaused_ && heldButtons_.none() && rawMotionMovesPointer(raw)) {
         deliver(EventType::MouseMoved);
         if (hasRepeatingTimer_()) {
           motionPaused_ = true;
@@ -92,6 +93,7 @@ void RawInputEventSource::handle(const xcb_ge_generic_event_t& event) {
       }
       break;
     case XCB_INPUT_RAW_KEY_RELEASE:
+      if (keyReleasePaused_) break;
       deliver(EventType::KeyUp);
       if (hasRepeatingTimer_()) {
         keyReleasePaused_ = true;

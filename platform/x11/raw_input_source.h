@@ -15,8 +15,9 @@
 // - a raw key release is KeyUp (auto-repeat sends presses only, so a held key counts once).
 //
 // Wake-ups at high input rates: after delivering MouseMoved or KeyUp, that kind is no longer
-// selected until the next repeating timer of the loop fires, and motion is not selected
-// while a button is held (it could not be a move). Handlers therefore learn of the first
+// selected (and events of it still in flight are dropped) until the next repeating timer of
+// the loop fires, and motion is not selected while a button is held (it could not be a
+// move). Button presses and releases stay selected, so the held-button state stays right. Handlers therefore learn of the first
 // move and the first key release of each timer period, and of every click: enough for a
 // report that says, once per period, which kinds occurred.
 

@@ -28,7 +28,10 @@ void StdioOutput::flush() {
 int StandardOutputHangupWatch::descriptorToWatch() {
   struct stat status {};
   if (::fstat(STDOUT_FILENO, &status) != 0) return -1;
-  if (S_ISFIFO(status.st_mode)) return STDOUT_FILENO;  // a pipe's write end is never readable
+  // The write end of a pipe is never readable: only POLLERR (no reader left) wakes the loop.
+  // A FIFO opened for reading too would be readable with the agent's own output.
+  if (S_ISFIFO(status.st_mode))
+    return (::fcntl(STDOUT_FILENO, F_GETFL) & O_ACCMODE) == O_WRONLY ? STDOUT_FILENO : -1;
   // A socket can become readable without its reader leaving: watch a copy of the
   // descriptor, which can be replaced by one that never becomes ready.
   if (S_ISSOCK(status.st_mode)) return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);

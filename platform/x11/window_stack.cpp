@@ -12,6 +12,8 @@ namespace {
 // How far below a top-level window a client is looked for (frame, then the client, with
 // room for managers that nest one more level).
 constexpr int CLIENT_SEARCH_DEPTH = 3;
+// Polls after a mapping at which a window without a client is searched again.
+constexpr int SEARCHES_AFTER_MAPPING = 3;
 // _NET_WM_WINDOW_TYPE lists a few atoms in order of preference.
 constexpr std::uint32_t WINDOW_TYPE_LONGS = 32;
 // The top bit of response_type marks an event sent with SendEvent.
@@ -45,8 +47,10 @@ void WindowStack::handleStructureEvent(const xcb_generic_event_t& event) {
       const auto found = topLevels_.find(mapped.window);
       if (mapped.event != root || found == topLevels_.end()) break;
       found->second.mapped = true;
-      // The manager has had its chance to set WM_STATE by now.
-      if (found->second.provisional) found->second.searched = false;
+      if (found->second.provisional) {
+        found->second.searched = false;
+        found->second.searchesLeft = SEARCHES_AFTER_MAPPING;
+      }
       break;
     }
     case XCB_UNMAP_NOTIFY: {
@@ -123,9 +127,10 @@ void WindowStack::learnTopLevels(const std::vector<xcb_window_t>& needAttributes
   }
   for (std::size_t index = 0; index < needSearch.size(); ++index) {
     TopLevel& topLevel = topLevels_[needSearch[index]];
-    topLevel.searched = true;
     topLevel.client = clients[index].value_or(needSearch[index]);
     topLevel.provisional = !clients[index] && !topLevel.overrideRedirect;
+    topLevel.searched = !topLevel.provisional || topLevel.searchesLeft == 0;
+    if (!topLevel.searched) --topLevel.searchesLeft;
   }
   if (!needSearch.empty()) describeClients(needSearch);
 }

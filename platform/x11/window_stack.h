@@ -47,8 +47,11 @@ class WindowStack {
     bool overrideRedirect = false;
     bool searched = false;
     // No WM_STATE at or below the window: it stands for itself and, unless it is
-    // override-redirect (never managed), is searched again when it is mapped.
+    // override-redirect (never managed), is searched again when it is mapped and at a few
+    // polls after that (a manager may set WM_STATE just after mapping its frame). Windows
+    // that never get a client (a compositor's overlay) cost nothing after that.
     bool provisional = false;
+    int searchesLeft = 0;
     xcb_window_t client = XCB_WINDOW_NONE;
     bool clientExists = false;
     bool desktop = false;

@@ -24,14 +24,17 @@ void X11RunLoop::scheduleOnce(platform::Seconds delay, std::function<void()> cal
 }
 
 int X11RunLoop::run(std::function<void()> didFinishLaunching) {
-  const auto pumpOrStop = [this](bool readSocket) {
-    if (!events_.pump(readSocket)) loop_.stop(1);
-  };
-  loop_.watchFileDescriptor(xcb_get_file_descriptor(connection_.get()),
-                            [pumpOrStop] { pumpOrStop(true); });
-  loop_.setBeforeSleep([pumpOrStop] { pumpOrStop(false); });
-  if (const int output = StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
-    loop_.watchFileDescriptor(output, [output] { StandardOutputHangupWatch::onReady(output); });
+  if (!watching_) {
+    watching_ = true;
+    const auto pumpOrStop = [this](bool readSocket) {
+      if (!events_.pump(readSocket)) loop_.stop(1);
+    };
+    loop_.watchFileDescriptor(xcb_get_file_descriptor(connection_.get()),
+                              [pumpOrStop] { pumpOrStop(true); });
+    loop_.setBeforeSleep([pumpOrStop] { pumpOrStop(false); });
+    if (const int output = StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
+      loop_.watchFileDescriptor(output, [output] { StandardOutputHangupWatch::onReady(output); });
+  }
   return loop_.run(std::move(didFinishLaunching));
 }
 

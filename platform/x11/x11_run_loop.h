@@ -32,6 +32,7 @@ class X11RunLoop final : public platform::RunLoop {
   EventPump& events_;
   linux_platform::PollRunLoop loop_;
   int repeatingTimers_ = 0;
+  bool watching_ = false;
   std::function<void()> afterRepeatingTimer_;
 };
 

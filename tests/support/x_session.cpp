@@ -4,11 +4,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -249,16 +252,27 @@ std::string XSession::awaitWindowManager(xcb_connection_t* connection) const {
   return {};
 }
 
-// A server killed by a signal leaves its socket and lock file; they are removed only while
-// the lock file still names this server (nobody else took the display number since).
+// A server killed by a signal leaves its socket (and lock file, where it takes one). The
+// socket is removed only when nobody answers on it (no other server took the display number
+// since); the lock file only while it names this server.
 void XSession::removeServerLeftovers() const {
   if (displayNumber_ < 0 || serverPid_ <= 0) return;
-  const std::string lockFile = "/tmp/.X" + std::to_string(displayNumber_) + "-lock";
+  const std::string number = std::to_string(displayNumber_);
+  const std::string socketPath = "/tmp/.X11-unix/X" + number;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (probe >= 0) {
+    if (::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+        errno == ECONNREFUSED)
+      std::remove(socketPath.c_str());
+    ::close(probe);
+  }
+  const std::string lockFile = "/tmp/.X" + number + "-lock";
   std::ifstream lock(lockFile);
   pid_t owner = -1;
-  if (!(lock >> owner) || owner != serverPid_) return;
-  std::remove(("/tmp/.X11-unix/X" + std::to_string(displayNumber_)).c_str());
-  std::remove(lockFile.c_str());
+  if (lock >> owner && owner == serverPid_) std::remove(lockFile.c_str());
 }
 
 }  // namespace quen::testing
