@@ -21,7 +21,7 @@ ctest --preset sanitize
 
 echo "== fuzz smoke runs"
 cmake --preset fuzz -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-cmake --build --preset fuzz -j "$jobs"
+cmake --build --preset fuzz -j "$jobs" --target fuzz_flag_value fuzz_json_writer
 scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-30}"
 
 echo "== macOS compile check"

@@ -8,7 +8,7 @@
 
 #include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_test_client.h"
-#include "tests/support/x_session.h"
+#include "tests/support/shared_x_session_test.h"
 
 namespace quen::x11 {
 namespace {
@@ -23,27 +23,18 @@ constexpr platform::EventMask CLICKS = maskFor(EventType::LeftMouseDown) |
 // The keycode of "a" on Xvfb's default keymap.
 constexpr std::uint8_t KEY_A = 38;
 
-class RawInputEventSourceTest : public ::testing::Test {
+class RawInputEventSourceTest : public quen::testing::SharedXSessionTest<false> {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    session_ = quen::testing::XSession::start(false, error).release();
-    ASSERT_NE(session_, nullptr) << error;
-  }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
   void SetUp() override {
-    ASSERT_NE(session_, nullptr);
+    SharedXSessionTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string error;
-    connection_ = Connection::open(session_->display().c_str(), error);
+    connection_ = Connection::open(display().c_str(), error);
     ASSERT_NE(connection_, nullptr) << error;
     events_ = std::make_unique<EventPump>(*connection_);
     source_ = std::make_unique<RawInputEventSource>(*connection_, *events_,
                                                     [this] { return hasRepeatingTimer_; });
-    client_ = std::make_unique<TestClient>(session_->display());
+    client_ = std::make_unique<TestClient>(display());
   }
 
   platform::MonitorToken install(platform::EventMask mask) {
@@ -92,7 +83,6 @@ class RawInputEventSourceTest : public ::testing::Test {
     client_->button(button, false);
   }
 
-  static quen::testing::XSession* session_;
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<EventPump> events_;
   std::unique_ptr<RawInputEventSource> source_;
@@ -102,7 +92,6 @@ class RawInputEventSourceTest : public ::testing::Test {
   int nextPosition_ = 10;
 };
 
-quen::testing::XSession* RawInputEventSourceTest::session_ = nullptr;
 
 TEST_F(RawInputEventSourceTest, ButtonsMapToClickTypesAndTheWheelCountsAsNothing) {
   install(CLICKS);

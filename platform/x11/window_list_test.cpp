@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/x11/x11_test_client.h"
-#include "tests/support/x_session.h"
+#include "tests/support/shared_x_session_test.h"
 
 namespace quen::x11 {
 namespace {
@@ -23,26 +23,17 @@ struct Seen {
   std::string name;
 };
 
-class WindowListTest : public ::testing::Test {
+class WindowListTest : public quen::testing::SharedXSessionTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    session_ = quen::testing::XSession::start(true, error).release();
-    ASSERT_NE(session_, nullptr) << error;
-  }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
   void SetUp() override {
-    ASSERT_NE(session_, nullptr);
+    SharedXSessionTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string error;
-    connection_ = Connection::open(session_->display().c_str(), error);
+    connection_ = Connection::open(display().c_str(), error);
     ASSERT_NE(connection_, nullptr) << error;
     events_ = std::make_unique<EventPump>(*connection_);
     list_ = std::make_unique<ClientWindowList>(*connection_, *events_);
-    client_ = std::make_unique<TestClient>(session_->display());
+    client_ = std::make_unique<TestClient>(display());
   }
 
   // The names of this test's windows (those owned by this process), front to back.
@@ -97,14 +88,12 @@ class WindowListTest : public ::testing::Test {
     return value;
   }
 
-  static quen::testing::XSession* session_;
   std::unique_ptr<Connection> connection_;
   std::unique_ptr<EventPump> events_;
   std::unique_ptr<ClientWindowList> list_;
   std::unique_ptr<TestClient> client_;
 };
 
-quen::testing::XSession* WindowListTest::session_ = nullptr;
 
 TEST_F(WindowListTest, OrderIsTheServersStackingFrontToBack) {
   const xcb_window_t a = client_->open({"A"});

@@ -12,7 +12,7 @@
 #include "platform/x11/process_info.h"
 #include "platform/x11/x11_run_loop.h"
 #include "platform/x11/x11_test_client.h"
-#include "tests/support/x_session.h"
+#include "tests/support/shared_x_session_test.h"
 
 namespace quen::x11 {
 namespace {
@@ -23,20 +23,11 @@ using testing::TestClient;
 constexpr platform::Seconds TIME_OUT = 10.0;
 constexpr int TIMED_OUT = 2;
 
-class X11BackendTest : public ::testing::Test {
+class X11BackendTest : public quen::testing::SharedXSessionTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    session_ = quen::testing::XSession::start(true, error).release();
-    ASSERT_NE(session_, nullptr) << error;
-  }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
   void SetUp() override {
-    ASSERT_NE(session_, nullptr);
+    SharedXSessionTest::SetUp();
+    if (HasFatalFailure()) return;
     // A desktop entry of the test windows' class, and no other.
     char pattern[] = "/tmp/quen-backend-test-XXXXXX";
     dataDirectory_ = ::mkdtemp(pattern);
@@ -47,9 +38,9 @@ class X11BackendTest : public ::testing::Test {
     ::setenv("XDG_DATA_HOME", dataDirectory_.c_str(), 1);
     ::setenv("XDG_DATA_DIRS", dataDirectory_.c_str(), 1);
     std::string error;
-    backend_ = openX11Backend(session_->display().c_str(), error);
+    backend_ = openX11Backend(display().c_str(), error);
     ASSERT_NE(backend_, nullptr) << error;
-    client_ = std::make_unique<TestClient>(session_->display());
+    client_ = std::make_unique<TestClient>(display());
   }
 
   void TearDown() override {
@@ -73,13 +64,11 @@ class X11BackendTest : public ::testing::Test {
     return application && application->processIdentifier == ::getpid();
   }
 
-  static quen::testing::XSession* session_;
   std::filesystem::path dataDirectory_;
   std::unique_ptr<platform::Backend> backend_;
   std::unique_ptr<TestClient> client_;
 };
 
-quen::testing::XSession* X11BackendTest::session_ = nullptr;
 
 TEST_F(X11BackendTest, ActivationNamesTheApplicationOfTheNewActiveWindow) {
   std::vector<std::optional<RunningApplication>> activations;
@@ -178,7 +167,7 @@ TEST_F(X11BackendTest, ReaderOfAStandardOutputPipeGoingAwayEndsTheProcess) {
       {
         int ends[2];
         if (::pipe(ends) != 0) std::exit(3);
-        runIdleAgentWithoutReader(session_->display(), ends[1], ends[0]);
+        runIdleAgentWithoutReader(display(), ends[1], ends[0]);
         std::exit(6);
       },
       ::testing::KilledBySignal(SIGPIPE), "");
@@ -190,7 +179,7 @@ TEST_F(X11BackendTest, ReaderOfAStandardOutputSocketGoingAwayEndsTheProcess) {
       {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0) std::exit(3);
-        runIdleAgentWithoutReader(session_->display(), ends[1], ends[0]);
+        runIdleAgentWithoutReader(display(), ends[1], ends[0]);
         std::exit(6);
       },
       ::testing::KilledBySignal(SIGPIPE), "");
