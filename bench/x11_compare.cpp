@@ -8,8 +8,10 @@
 //       of asking the same from a script: a process per sample.
 // Prints the medians and the ratios b/a (targets: at most 5 with 5 and with 50 windows) and
 // c/b (at least 40). Wall-clock times: the X server's work is part of each answer.
+// Pass --benchmark_* options as usual (--benchmark_filter selects within each session).
 
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,6 +76,7 @@ void xdotoolSample(benchmark::State& state) {
 // Keeps the median of every benchmark, by name, as it prints the usual table.
 class MedianReporter : public benchmark::ConsoleReporter {
  public:
+  MedianReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
@@ -88,7 +91,7 @@ void registerComparison(int windows, xcb_connection_t* connection,
   const std::string suffix = "/windows:" + std::to_string(windows);
   auto configure = [](benchmark::internal::Benchmark* benchmark, double minimumSeconds) {
     benchmark->Unit(benchmark::kMicrosecond)->UseRealTime()->MinTime(minimumSeconds)
-        ->Repetitions(9)->ReportAggregatesOnly(true);
+        ->Repetitions(15)->ReportAggregatesOnly(true);
   };
   configure(benchmark::RegisterBenchmark(("a_round_trip" + suffix).c_str(), bareRoundTrip,
                                          connection), 0.05);
@@ -133,8 +136,8 @@ bool compareWith(int windows, MedianReporter& reporter) {
 }
 
 void printSummary(const std::map<std::string, double>& medians) {
-  std::printf("\n%8s %16s %16s %16s %8s %8s\n", "windows", "(a) round trip", "(b) focus poll",
-              "(c) xdotool", "b/a", "c/b");
+  std::printf("\n%8s %16s %16s %16s %8s %8s %8s\n", "windows", "(a) round trip",
+              "(b) focus poll", "(c) xdotool", "b/a", "c/b", "c/a");
   for (const int windows : WINDOW_COUNTS) {
     const std::string suffix = "/windows:" + std::to_string(windows);
     const auto find = [&](const std::string& name) {
@@ -142,16 +145,40 @@ void printSummary(const std::map<std::string, double>& medians) {
       return found == medians.end() ? 0.0 : found->second;
     };
     const double a = find("a_round_trip"), b = find("b_focus_poll"), c = find("c_xdotool_sample");
-    std::printf("%8d %13.1f us %13.1f us %13.1f us %8.2f %8.1f\n", windows, a, b, c,
-                a > 0 ? b / a : 0.0, b > 0 ? c / b : 0.0);
+    std::printf("%8d %13.1f us %13.1f us %13.1f us %8.2f %8.1f %8.1f\n", windows, a, b, c,
+                a > 0 ? b / a : 0.0, b > 0 ? c / b : 0.0, a > 0 ? c / a : 0.0);
   }
-  std::printf("targets: b/a <= 5 with 5 and with 50 windows; c/b >= 40 (medians, wall time)\n");
+  std::printf(
+      "targets: b/a <= 5 with 5 and with 50 windows; c/b >= 40 (medians, wall time).\n"
+      "c/a bounds c/b: a poll cannot cost less than one round trip.\n");
+}
+
+// Runs this process and everything it starts (the X server, the window manager, xdotool)
+// on one CPU: a round trip then costs two context switches, never the wake-up of an idle
+// core, and the figures repeat within a few percent from run to run. Returns the CPU.
+int pinToOneCpu() {
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return -1;
+  int chosen = -1;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &allowed)) chosen = cpu;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(chosen, &one);
+  return sched_setaffinity(0, sizeof one, &one) == 0 ? chosen : -1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  std::printf("everything on CPU %d\n", pinToOneCpu());
+  // The repetitions of the three benchmarks run interleaved, in random order, so that a
+  // change in the machine's load falls on all three alike and the ratios stay fair.
+  std::vector<char*> arguments(argv, argv + argc);
+  char interleave[] = "--benchmark_enable_random_interleaving=true";
+  arguments.insert(arguments.begin() + 1, interleave);
+  int count = static_cast<int>(arguments.size());
+  benchmark::Initialize(&count, arguments.data());
   quen::focus::FEAT_FLAG__TITLE_NEEDED = true;
   quen::focus::FEAT_FLAG__URL_NEEDED = true;
   MedianReporter reporter;

@@ -10,132 +10,86 @@ namespace {
 
 class FlagValueTest : public ::testing::Test {};
 
-TEST_F(FlagValueTest, TrueValues) {
-  for (const char* value : {"true", "YES", "yes", "1", "t", "7", "01", "-1", " 1", " +0009", "Yx",
-                            "T", "y", "\t\n\v\f\r 1", "+1", "000000000000000000001", "9abc"})
-    EXPECT_TRUE(flagValueIsTrue(value)) << '"' << value << '"';
-}
-
-TEST_F(FlagValueTest, FalseValues) {
-  for (const char* value : {"false", "NO", "no", "0", "00", "-0", "on", "off", "", "n", " ", "+",
-                            "-", "+-1", "--1", "0x1", "--argTitleNeeded", "--argKeysNeeded", "0.5",
-                            "\xC2\xA0" "1"})
-    EXPECT_FALSE(flagValueIsTrue(value)) << '"' << value << '"';
-}
-
-TEST_F(FlagValueTest, OnlyTheDecidingCharacterCounts) {
-  EXPECT_TRUE(flagValueIsTrue("yfalse"));
-  EXPECT_TRUE(flagValueIsTrue("1\xFF\xFE"));
-  EXPECT_FALSE(flagValueIsTrue("ntrue"));
-  EXPECT_FALSE(flagValueIsTrue("0 1"));
-}
-
-TEST_F(FlagValueTest, EmbeddedNulEndsNothingButDecidesFalse) {
-  EXPECT_FALSE(flagValueIsTrue(std::string_view("\0" "1", 2)));
-  EXPECT_TRUE(flagValueIsTrue(std::string_view("1\0", 2)));
+TEST_F(FlagValueTest, DecidingCharacterAfterSpaceSignAndZeros) {
+  const struct {
+    std::string_view value;
+    bool expected;
+  } rows[] = {
+      {"true", true}, {"YES", true}, {"yes", true}, {"1", true}, {"t", true}, {"7", true},
+      {"01", true}, {"-1", true}, {" 1", true}, {" +0009", true}, {"Yx", true}, {"T", true},
+      {"y", true}, {"\t\n\v\f\r 1", true}, {"+1", true}, {"000000000000000000001", true},
+      {"9abc", true}, {"yfalse", true}, {"1\xFF\xFE", true}, {std::string_view("1\0", 2), true},
+      {"false", false}, {"NO", false}, {"no", false}, {"0", false}, {"00", false}, {"-0", false},
+      {"on", false}, {"off", false}, {"", false}, {"n", false}, {" ", false}, {"+", false},
+      {"-", false}, {"+-1", false}, {"--1", false}, {"0x1", false}, {"--argTitleNeeded", false},
+      {"0.5", false}, {"\xC2\xA0" "1", false}, {"ntrue", false}, {"0 1", false},
+      {std::string_view("\0" "1", 2), false}};
+  for (const auto& row : rows)
+    EXPECT_EQ(flagValueIsTrue(row.value), row.expected) << '"' << row.value << '"';
 }
 
 // A three-flag table like the focus agent's, built here so that the scan is tested apart
 // from the agents' own tables.
 class ArgumentScanTest : public ::testing::Test {
  protected:
-  static constexpr int COUNT_EXPECTED = 3;
-
-  void scan(std::vector<std::string> arguments) {
+  // Per flag (title, url, permission): 'T' or 'F' as set by the scan, '-' left untouched.
+  // Each row runs from all flags false and again from all flags true.
+  void expectScan(const std::vector<std::string>& arguments, std::string_view expected) {
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    scanArguments(static_cast<int>(argv.size()), argv.data(), table_, COUNT_EXPECTED);
+    for (const bool start : {false, true}) {
+      bool flags[3] = {start, start, start};
+      const FlagBinding table[] = {{"--argTitleNeeded", &flags[0]},
+                                   {"--argUrlNeeded", &flags[1]},
+                                   {"--argForceReqPerm", &flags[2]}};
+      scanArguments(static_cast<int>(argv.size()), argv.data(), table, 3);
+      for (int flag = 0; flag < 3; ++flag)
+        EXPECT_EQ(flags[flag], expected[flag] == '-' ? start : expected[flag] == 'T')
+            << "flag " << flag << " from " << start;
+    }
   }
-  void scanAfterProgram(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "/Applications/Agent.app/Contents/MacOS/Agent");
-    scan(std::move(arguments));
-  }
-
-  bool title_ = false;
-  bool url_ = false;
-  bool permission_ = false;
-  const FlagBinding table_[3] = {
-      {"--argTitleNeeded", &title_},
-      {"--argUrlNeeded", &url_},
-      {"--argForceReqPerm", &permission_}};
 };
 
-TEST_F(ArgumentScanTest, AllPairsInAnyOrder) {
-  scanAfterProgram({"--argForceReqPerm", "0", "--argTitleNeeded", "YES", "--argUrlNeeded", "1"});
-  EXPECT_TRUE(title_);
-  EXPECT_TRUE(url_);
-  EXPECT_FALSE(permission_);
-}
-
-TEST_F(ArgumentScanTest, TooFewArgumentsReadNothing) {
-  scanAfterProgram({"--argTitleNeeded", "1"});
-  scanAfterProgram({"--argTitleNeeded", "1", "--argUrlNeeded", "1", "x"});
-  EXPECT_FALSE(title_);
-  EXPECT_FALSE(url_);
-}
-
-TEST_F(ArgumentScanTest, CountAloneDecides) {
-  scanAfterProgram({"a", "b", "c", "d", "--argUrlNeeded", "1"});
-  EXPECT_TRUE(url_);
-}
-
-TEST_F(ArgumentScanTest, ValueThatIsAFlagNameIsAlsoExaminedAsAFlag) {
-  scanAfterProgram({"--argTitleNeeded", "--argUrlNeeded", "1", "--argForceReqPerm", "0", "x"});
-  EXPECT_FALSE(title_);
-  EXPECT_TRUE(url_);
-  EXPECT_FALSE(permission_);
-}
-
-TEST_F(ArgumentScanTest, FlagGivenLastHasNoEffect) {
-  title_ = true;
-  scanAfterProgram({"--argUrlNeeded", "1", "a", "b", "c", "--argTitleNeeded"});
-  EXPECT_TRUE(url_);
-  EXPECT_TRUE(title_) << "a flag without a value must not be touched";
-}
-
-TEST_F(ArgumentScanTest, LaterOccurrenceWins) {
-  scanAfterProgram({"--argUrlNeeded", "1", "x", "y", "--argUrlNeeded", "no"});
-  EXPECT_FALSE(url_);
-  scanAfterProgram({"--argUrlNeeded", "no", "x", "y", "--argUrlNeeded", "yes"});
-  EXPECT_TRUE(url_);
-}
-
-TEST_F(ArgumentScanTest, ProgramPathIsExaminedLikeAnyArgument) {
-  scan({"--argTitleNeeded", "1", "a", "b", "c", "d", "e"});
-  EXPECT_TRUE(title_);
-}
-
-TEST_F(ArgumentScanTest, NamesMatchWholeAndCaseSensitive) {
-  scanAfterProgram({"--argTitleNeeded=1", "1", "--argurlneeded", "1", "--argForceReqPerm ", "1"});
-  scanAfterProgram({"-argTitleNeeded", "1", "--argUrlNeededX", "1", "argForceReqPerm", "1"});
-  EXPECT_FALSE(title_);
-  EXPECT_FALSE(url_);
-  EXPECT_FALSE(permission_);
-}
-
-TEST_F(ArgumentScanTest, ValueFollowsTheFlagValueRule) {
-  scanAfterProgram(
-      {"--argTitleNeeded", " +0009", "--argUrlNeeded", "on", "--argForceReqPerm", "t"});
-  EXPECT_TRUE(title_);
-  EXPECT_FALSE(url_);
-  EXPECT_TRUE(permission_);
-}
-
-TEST_F(ArgumentScanTest, NoArgumentsAtAll) {
-  scanArguments(0, nullptr, table_, COUNT_EXPECTED);
-  const char* const onlyProgram[] = {"agent"};
-  scanArguments(1, onlyProgram, table_, 0);
-  EXPECT_FALSE(title_);
-  EXPECT_FALSE(url_);
-  EXPECT_FALSE(permission_);
-}
-
-TEST_F(ArgumentScanTest, BytesThatAreNotUtf8) {
-  scanAfterProgram({"\xFF\xFE", "--argTitleNeeded", "1\x80\xC0", "\xC0\xAF--argUrlNeeded", "1",
-                    "--argForceReqPerm", "\xE2\x82"});
-  EXPECT_TRUE(title_);
-  EXPECT_FALSE(url_);
-  EXPECT_FALSE(permission_);
+TEST_F(ArgumentScanTest, CasesOfTheScan) {
+  const struct {
+    const char* what;
+    std::vector<std::string> arguments;
+    std::string_view expected;
+  } rows[] = {
+      {"all pairs, any order",
+       {"agent", "--argForceReqPerm", "0", "--argTitleNeeded", "YES", "--argUrlNeeded", "1"},
+       "TTF"},
+      {"no arguments", {}, "---"},
+      {"too few", {"agent", "--argTitleNeeded", "1"}, "---"},
+      {"one too few", {"agent", "--argTitleNeeded", "1", "--argUrlNeeded", "1", "x"}, "---"},
+      {"count alone decides", {"agent", "a", "b", "c", "d", "--argUrlNeeded", "1"}, "-T-"},
+      {"value that is a flag name",
+       {"agent", "--argTitleNeeded", "--argUrlNeeded", "1", "--argForceReqPerm", "0", "x"},
+       "FTF"},
+      {"flag given last", {"agent", "--argUrlNeeded", "1", "a", "b", "c", "--argTitleNeeded"},
+       "-T-"},
+      {"later occurrence wins", {"agent", "--argUrlNeeded", "1", "x", "y", "--argUrlNeeded", "no"},
+       "-F-"},
+      {"later occurrence wins", {"agent", "--argUrlNeeded", "no", "x", "y", "--argUrlNeeded", "t"},
+       "-T-"},
+      {"program path is examined", {"--argTitleNeeded", "1", "a", "b", "c", "d", "e"}, "T--"},
+      {"whole names only",
+       {"agent", "--argTitleNeeded=1", "1", "--argurlneeded", "1", "--argForceReqPerm ", "1"},
+       "---"},
+      {"whole names only",
+       {"agent", "-argTitleNeeded", "1", "--argUrlNeededX", "1", "argForceReqPerm", "1"}, "---"},
+      {"value rule",
+       {"agent", "--argTitleNeeded", " +0009", "--argUrlNeeded", "on", "--argForceReqPerm", "t"},
+       "TFT"},
+      {"bytes that are not UTF-8",
+       {"\xFF\xFE", "--argTitleNeeded", "1\x80\xC0", "\xC0\xAF--argUrlNeeded", "1",
+        "--argForceReqPerm", "\xE2\x82"},
+       "T-F"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    expectScan(row.arguments, row.expected);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -25,175 +26,123 @@ class JsonLineTest : public ::testing::Test {
   }
   static std::string lineFor(const Record& record) { return lineFor(record, record); }
 
-  // The line for a one-member record holding `text`, and the text as written, in quotes.
+  // The text as written inside a one-member record, in quotes.
   static std::string writtenText(const std::string& text, const std::string& readBack) {
     const std::string line = lineFor({{"k", text}}, {{"k", readBack}});
-    const std::string prefix = "{\"k\":";
-    EXPECT_EQ(line.substr(0, prefix.size()), prefix);
-    return line.substr(prefix.size(), line.size() - prefix.size() - 1);
+    EXPECT_EQ(line.substr(0, 5), "{\"k\":");
+    return line.substr(5, line.size() - 6);
   }
   static std::string writtenText(const std::string& text) { return writtenText(text, text); }
 };
 
-TEST_F(JsonLineTest, CompactMembersInRecordOrder) {
+TEST_F(JsonLineTest, CompactMembersOfEveryKindInRecordOrder) {
   EXPECT_EQ(lineFor({}), "{}");
-  EXPECT_EQ(lineFor({{"error", false}, {"evMouseClick", false}, {"evMouseMove", true},
-                     {"evKeyPress", false}}),
-            R"({"error":false,"evMouseClick":false,"evMouseMove":true,"evKeyPress":false})");
-  EXPECT_EQ(lineFor({{"b", 1}, {"a", 2}}), R"({"b":1,"a":2})");
-}
-
-TEST_F(JsonLineTest, ArraysRecordsAndIntegers) {
   const Record record{
+      {"b", 1},
       {"error", Array{"E_PERMISSION_ACCESSIBILITY", "E_AE_KNOWN_OTHER-1728"}},
       {"none", Array{}},
-      {"nested", Record{{"inner", Array{Record{}, Array{true, 0}}}}},
+      {"nested", Record{{"inner", Array{Record{}, Array{true, false}}}}},
       {"negative", std::numeric_limits<std::int64_t>::min()},
       {"positive", std::numeric_limits<std::int64_t>::max()},
       {"empty", ""},
+      {"a\"b\\", true},
   };
   EXPECT_EQ(lineFor(record),
-            R"({"error":["E_PERMISSION_ACCESSIBILITY","E_AE_KNOWN_OTHER-1728"],"none":[],)"
-            R"("nested":{"inner":[{},[true,0]]},"negative":-9223372036854775808,)"
-            R"("positive":9223372036854775807,"empty":""})");
+            R"({"b":1,"error":["E_PERMISSION_ACCESSIBILITY","E_AE_KNOWN_OTHER-1728"],"none":[],)"
+            R"("nested":{"inner":[{},[true,false]]},"negative":-9223372036854775808,)"
+            R"("positive":9223372036854775807,"empty":"","a\"b\\":true})");
 }
 
-TEST_F(JsonLineTest, SolidusStaysBare) {
-  EXPECT_EQ(lineFor({{"appPath", "/Applications/Safari.app"}}),
-            R"({"appPath":"/Applications/Safari.app"})");
-  EXPECT_EQ(writtenText("https://example.com/a/b?c=d/e"), R"("https://example.com/a/b?c=d/e")");
-}
-
-TEST_F(JsonLineTest, ReverseSolidusBeforeSolidus) {
-  EXPECT_EQ(writtenText("\\/"), R"("\\/")");
-  EXPECT_EQ(writtenText("C:\\dir\\/x"), R"("C:\\dir\\/x")");
-}
-
-TEST_F(JsonLineTest, QuotationMarkAndReverseSolidus) {
-  EXPECT_EQ(writtenText("say \"hi\" \\ bye"), R"("say \"hi\" \\ bye")");
-  EXPECT_EQ(lineFor({{"a\"b\\", true}}), R"({"a\"b\\":true})");
+TEST_F(JsonLineTest, TextEscapes) {
+  const struct {
+    std::string text, written;
+  } rows[] = {
+      {"/Applications/Safari.app", R"("/Applications/Safari.app")"},
+      {"https://example.com/a/b?c=d/e", R"("https://example.com/a/b?c=d/e")"},
+      {"\\/", R"("\\/")"},
+      {"C:\\dir\\/x", R"("C:\\dir\\/x")"},
+      {"say \"hi\" \\ bye", R"("say \"hi\" \\ bye")"},
+      {"a\x7F" "b", "\"a\x7F" "b\""},
+      {"Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x98\x80 \xEF\xBF\xBF \xF4\x8F\xBF\xBF "
+       "\xE2\x80\xA8 \xED\x9F\xBF",
+       "\"Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x98\x80 \xEF\xBF\xBF \xF4\x8F\xBF\xBF "
+       "\xE2\x80\xA8 \xED\x9F\xBF\""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(writtenText(row.text), row.written);
 }
 
 TEST_F(JsonLineTest, EveryControlCharacterIsEscaped) {
-  const char* const SHORT_FORMS[] = {"\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004",
-                                     "\\u0005", "\\u0006", "\\u0007", "\\b",     "\\t",
-                                     "\\n",     "\\u000b", "\\f",     "\\r",     "\\u000e",
-                                     "\\u000f", "\\u0010", "\\u0011", "\\u0012", "\\u0013",
-                                     "\\u0014", "\\u0015", "\\u0016", "\\u0017", "\\u0018",
-                                     "\\u0019", "\\u001a", "\\u001b", "\\u001c", "\\u001d",
-                                     "\\u001e", "\\u001f"};
   for (int character = 0; character < 0x20; ++character) {
-    const std::string text = std::string("a") + static_cast<char>(character) + "b";
-    EXPECT_EQ(writtenText(text), std::string("\"a") + SHORT_FORMS[character] + "b\"")
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", character);
+    std::string expected = escape;
+    if (character == '\b') expected = "\\b";
+    if (character == '\t') expected = "\\t";
+    if (character == '\n') expected = "\\n";
+    if (character == '\f') expected = "\\f";
+    if (character == '\r') expected = "\\r";
+    EXPECT_EQ(writtenText(std::string("a") + static_cast<char>(character) + "b"),
+              "\"a" + expected + "b\"")
         << "character " << character;
   }
-}
-
-TEST_F(JsonLineTest, DeleteIsNotAControlCharacterOfJson) {
-  EXPECT_EQ(writtenText("a\x7F" "b"), "\"a\x7F" "b\"");
-}
-
-TEST_F(JsonLineTest, ControlCharacterInKey) {
   EXPECT_EQ(lineFor({{std::string("line\nfeed\0", 10), 1}}), R"({"line\nfeed\u0000":1})");
 }
 
-TEST_F(JsonLineTest, NonAsciiIsRawUtf8) {
-  const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 "
-                           "\xEF\xBF\xBF \xF4\x8F\xBF\xBF \xE2\x80\xA8";
-  EXPECT_EQ(writtenText(text), '"' + text + '"');
+// '?' marks where U+FFFD must stand.
+std::string replaced(const std::string& withMarks) {
+  std::string result;
+  for (char character : withMarks)
+    result += character == '?' ? std::string("\xEF\xBF\xBD") : std::string(1, character);
+  return result;
 }
 
 // Ill-formed UTF-8 is written with one U+FFFD per maximal subpart (the Unicode Standard,
-// chapter 3, "U+FFFD Substitution of Maximal Subparts").
-class InvalidUtf8Test : public JsonLineTest {
- protected:
-  static std::string replaced(const std::string& withMarks) {
-    std::string result;
-    for (char character : withMarks)
-      result += character == '?' ? std::string("\xEF\xBF\xBD") : std::string(1, character);
-    return result;
-  }
-  // `expected` holds '?' where U+FFFD must stand.
-  static void expectWritten(const std::string& text, const std::string& expected) {
-    EXPECT_EQ(writtenText(text, replaced(expected)), '"' + replaced(expected) + '"');
-  }
-};
+// chapter 3, "U+FFFD Substitution of Maximal Subparts", table 3-8 the last row).
+TEST_F(JsonLineTest, InvalidUtf8IsReplacedPerMaximalSubpart) {
+  const struct {
+    std::string text, expected;
+  } rows[] = {
+      {"a\x80" "b", "a?b"}, {"\x80\xBF", "??"}, {"\xF5\xF8\xFC\xFE\xFF", "?????"},
+      {"\xC0\xAF", "??"}, {"\xC1\xBF", "??"}, {"\xE0\x80\xAF", "???"}, {"\xE0\x9F\xBF", "???"},
+      {"\xF0\x80\x80\xAF", "????"}, {"\xF0\x8F\xBF\xBF", "????"},
+      {"\xED\xA0\x80", "???"}, {"\xED\xBF\xBF", "???"}, {"\xED\xA0\xBD\xED\xB8\x80", "??????"},
+      {"\xF4\x90\x80\x80", "????"}, {"\xF7\xBF\xBF\xBF", "????"},
+      {"\xC3", "?"}, {"\xE6\x97", "?"}, {"\xF0\x9F\x98", "?"}, {"\xF0\x9F\x98" "x", "?x"},
+      {"\xE6\x97\xF0\x9F\x98\x80", "?\xF0\x9F\x98\x80"},
+      {"a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d", "a???b?c??d"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(writtenText(row.text, replaced(row.expected)), '"' + replaced(row.expected) + '"');
 
-TEST_F(InvalidUtf8Test, StrayContinuationAndImpossibleBytes) {
-  expectWritten("a\x80" "b", "a?b");
-  expectWritten("\x80\xBF", "??");
-  expectWritten("\xF5\xF8\xFC\xFE\xFF", "?????");
-}
-
-TEST_F(InvalidUtf8Test, OverlongForms) {
-  expectWritten("\xC0\xAF", "??");
-  expectWritten("\xC1\xBF", "??");
-  expectWritten("\xE0\x80\xAF", "???");
-  expectWritten("\xE0\x9F\xBF", "???");
-  expectWritten("\xF0\x80\x80\xAF", "????");
-  expectWritten("\xF0\x8F\xBF\xBF", "????");
-}
-
-TEST_F(InvalidUtf8Test, Surrogates) {
-  expectWritten("\xED\xA0\x80", "???");
-  expectWritten("\xED\xBF\xBF", "???");
-  expectWritten("\xED\xA0\xBD\xED\xB8\x80", "??????");  // a surrogate pair in CESU-8
-  expectWritten("\xED\x9F\xBF", "\xED\x9F\xBF");         // U+D7FF is valid
-}
-
-TEST_F(InvalidUtf8Test, BeyondU10FFFF) {
-  expectWritten("\xF4\x90\x80\x80", "????");
-  expectWritten("\xF7\xBF\xBF\xBF", "????");
-}
-
-TEST_F(InvalidUtf8Test, TruncatedSequences) {
-  expectWritten("\xC3", "?");
-  expectWritten("\xE6\x97", "?");
-  expectWritten("\xF0\x9F\x98", "?");
-  expectWritten("\xF0\x9F\x98" "x", "?x");
-  expectWritten("\xE6\x97\xF0\x9F\x98\x80", "?\xF0\x9F\x98\x80");
-}
-
-TEST_F(InvalidUtf8Test, UnicodeStandardExample) {
-  // The Unicode Standard, chapter 3, table 3-8.
-  expectWritten("a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d", "a???b?c??d");
-}
-
-TEST_F(InvalidUtf8Test, InvalidKeyAndArrayElement) {
   const Record record{{"k\xFF", Array{"\xC0", "ok"}}};
   const Record readBack{{replaced("k?"), Array{replaced("?"), "ok"}}};
   EXPECT_EQ(lineFor(record, readBack), replaced(R"({"k?":["?","ok"]})"));
 }
 
-// Records nested deeper than the writer accepts are the writer's only failure.
-class NestingDepthTest : public JsonLineTest {
- protected:
-  static Record nestedRecords(int depth) {
-    Record record;
-    for (int level = 1; level < depth; ++level) {
-      Record outer;
-      outer.set("inner", std::move(record));
-      record = std::move(outer);
-    }
-    return record;
+Record nestedRecords(int depth) {
+  Record record;
+  for (int level = 1; level < depth; ++level) {
+    Record outer;
+    outer.set("inner", std::move(record));
+    record = std::move(outer);
   }
-  static Record nestedArrays(int depth) {
-    Value value = Array{};
-    for (int level = 2; level < depth; ++level) {
-      Array outer;
-      outer.push_back(std::move(value));
-      value = std::move(outer);
-    }
-    return Record{{"array", std::move(value)}};
-  }
-};
-
-TEST_F(NestingDepthTest, SixtyFourLevelsAreWritten) {
-  EXPECT_EQ(lineFor(nestedRecords(64)).size(), 63 * std::string(R"({"inner":})").size() + 2);
-  EXPECT_EQ(lineFor(nestedArrays(64)).size(), std::string(R"({"array":})").size() + 2 * 63);
+  return record;
 }
 
-TEST_F(NestingDepthTest, SixtyFiveLevelsFail) {
+Record nestedArrays(int depth) {
+  Value value = Array{};
+  for (int level = 2; level < depth; ++level) {
+    Array outer;
+    outer.push_back(std::move(value));
+    value = std::move(outer);
+  }
+  return Record{{"array", std::move(value)}};
+}
+
+// Records nested deeper than the writer accepts are the writer's only failure.
+TEST_F(JsonLineTest, SixtyFourLevelsAreWrittenAndSixtyFiveFail) {
+  EXPECT_EQ(lineFor(nestedRecords(64)).size(), 63 * std::string(R"({"inner":})").size() + 2);
+  EXPECT_EQ(lineFor(nestedArrays(64)).size(), std::string(R"({"array":})").size() + 2 * 63);
   for (const Record& record : {nestedRecords(65), nestedArrays(65), nestedRecords(1000)}) {
     const JsonText json = serializeDictToJsonString(record);
     EXPECT_FALSE(json.ok());

@@ -22,29 +22,17 @@ const RunningApplication EDITOR{100, "TextEdit", "com.apple.TextEdit",
 const RunningApplication SAFARI{200, "Safari", "com.apple.Safari", "/Applications/Safari.app"};
 
 ScriptRun answering(const std::string& url) {
-  ScriptRun run;
-  run.stage = ScriptRun::Stage::Executed;
-  run.resultText = url;
-  return run;
+  return {ScriptRun::Stage::Executed, url, false, OsValue::absent()};
 }
 
 ScriptRun refusing(std::int64_t errorNumber) {
-  ScriptRun run;
-  run.stage = ScriptRun::Stage::Executed;
-  run.hasErrorInformation = true;
-  run.errorNumber = OsValue::ofInteger(errorNumber);
-  return run;
+  return {ScriptRun::Stage::Executed, std::nullopt, true, OsValue::ofInteger(errorNumber)};
 }
 
 // The delegate on the fake OS, launched and then driven over virtual time. Records are
 // read back as the parent reads them: each line parsed as one JSON object.
 class FocusDelegateTest : public FlagsResetTest {
  protected:
-  void SetUp() override {
-    FlagsResetTest::SetUp();
-    delegate = std::make_unique<QuenAppDelegate>(fake);
-  }
-
   // Sets the launch flags as the argument scan would, and launches.
   void launchWith(bool titleNeeded, bool urlNeeded, bool forcePermissions) {
     FEAT_FLAG__TITLE_NEEDED = titleNeeded;
@@ -55,21 +43,16 @@ class FocusDelegateTest : public FlagsResetTest {
   }
   void launch() { launchWith(false, false, false); }
 
-  std::vector<json> records() const {
-    std::vector<json> parsed;
-    for (const std::string& line : fake.lines()) parsed.push_back(json::parse(line));
-    return parsed;
-  }
   json lastRecord() const {
     EXPECT_FALSE(fake.lines().empty());
     return fake.lines().empty() ? json() : json::parse(fake.lines().back());
   }
 
   fake::FakeSystem fake;
-  std::unique_ptr<QuenAppDelegate> delegate;  // declared last: goes before the fake
+  std::unique_ptr<QuenAppDelegate> delegate = std::make_unique<QuenAppDelegate>(fake);
 };
 
-TEST_F(FocusDelegateTest, LaunchTakesTheExemptionAndWritesNothing) {
+TEST_F(FocusDelegateTest, LaunchTakesTheExemptionAndTheFirstPollWritesTheFirstLine) {
   fake.setFrontmostApplication(EDITOR);
   launch();
   ASSERT_EQ(fake.activityCalls().size(), 1u);
@@ -77,26 +60,30 @@ TEST_F(FocusDelegateTest, LaunchTakesTheExemptionAndWritesNothing) {
   EXPECT_EQ(fake.activityCalls()[0].reason, "Hourlet collecting meta information");
   EXPECT_TRUE(fake.activityTokenHeld());
   EXPECT_EQ(fake.activationObserverCount(), 1u);
-  EXPECT_EQ(fake.repeatingIntervals(), (std::vector<double>{1.0}));
   fake.advance(0.5);
   EXPECT_TRUE(fake.lines().empty()) << "no line before the first poll";
   fake.advance(0.5);
-  EXPECT_EQ(fake.lines().size(), 1u);
+  ASSERT_EQ(fake.lines().size(), 1u);
+  EXPECT_EQ(fake.lines()[0],
+            R"({"appName":"TextEdit","appIdentifier":"com.apple.TextEdit",)"
+            R"("appPath":"/System/Applications/TextEdit.app","winTitle":false,"winUrl":false,)"
+            R"("error":false})");
+  EXPECT_EQ(fake.flushedLineCount(), 1u);
+  fake.advance(2);
+  EXPECT_EQ(fake.windowListReads(), 3u) << "the window list is read on every report";
 }
 
 TEST_F(FocusDelegateTest, ActivationIsReportedAtOnceAndOnlyWhenItChanges) {
   launch();
   fake.activate(EDITOR);
   ASSERT_EQ(fake.lines().size(), 1u);
-  EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"TextEdit","appIdentifier":"com.apple.TextEdit",
-      "appPath":"/System/Applications/TextEdit.app","winTitle":false,"winUrl":false,"error":false})"));
-  EXPECT_EQ(fake.flushedLineCount(), 1u);
+  EXPECT_EQ(lastRecord()["appName"], "TextEdit");
   fake.activate(EDITOR);
   fake.advance(3);
   EXPECT_EQ(fake.lines().size(), 1u);
   fake.activate(SAFARI);
-  EXPECT_EQ(lastRecord()["appName"], "Safari");
   EXPECT_EQ(fake.lines().size(), 2u);
+  EXPECT_EQ(lastRecord()["appName"], "Safari");
 }
 
 TEST_F(FocusDelegateTest, NoApplicationMeansNoReport) {
@@ -126,9 +113,9 @@ TEST_F(FocusDelegateTest, TabSwitchInABrowserIsReportedWithinOnePoll) {
 }
 
 TEST_F(FocusDelegateTest, RevokedPermissionIsReportedAfterTheProbeAndGoesWhenGranted) {
-  fake.setWindows({fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")});
+  fake.setWindows({fake::windowOf(200, 800, 600, "Other"),
+                   fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")});
   launchWith(true, false, false);
-  EXPECT_EQ(fake.preflightCalls(), 1u) << "probed once at launch";
   fake.activate(EDITOR);
   EXPECT_EQ(lastRecord()["winTitle"], "Notes");
   EXPECT_EQ(lastRecord()["error"], false);
@@ -145,41 +132,42 @@ TEST_F(FocusDelegateTest, RevokedPermissionIsReportedAfterTheProbeAndGoesWhenGra
   fake.advance(60);
   ASSERT_EQ(fake.lines().size(), 3u);
   EXPECT_EQ(lastRecord()["error"], false);
-  EXPECT_EQ(fake.preflightCalls(), 3u);
+  FEAT_FLAG__TITLE_NEEDED = false;
+  fake.advance(1);
+  EXPECT_EQ(lastRecord()["winTitle"], false);
 }
 
-TEST_F(FocusDelegateTest, WithoutPermissionFlagsThereIsNoProbeAndNoTimer) {
-  fake.setScreenCaptureAllowed(false);
-  fake.setFrontmostApplication(EDITOR);
-  launchWith(false, true, false);
-  fake.advance(120);
-  EXPECT_EQ(fake.repeatingIntervals(), (std::vector<double>{1.0}));
-  EXPECT_EQ(fake.preflightCalls(), 0u);
-  EXPECT_EQ(fake.displayStreamAttempts(), 0u);
-  EXPECT_TRUE(delegate->permissionsRunningScreen);
-  EXPECT_EQ(lastRecord()["error"], false);
+TEST_F(FocusDelegateTest, LaunchFlagsDecideWhetherTheProbeAndItsTimerExist) {
+  const struct {
+    bool title, url, force;
+    std::vector<double> intervals;
+    std::size_t probesAtLaunch, probesAfterTwoMinutes;
+  } rows[] = {{false, true, false, {1.0}, 0, 0},
+              {false, false, true, {60.0, 1.0}, 1, 3},
+              {true, false, false, {60.0, 1.0}, 1, 3}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.title << row.url << row.force);
+    resetProcessFlags();
+    fake::FakeSystem system;
+    system.setScreenCaptureAllowed(false);
+    system.setFrontmostApplication(EDITOR);
+    QuenAppDelegate agent(system);
+    FEAT_FLAG__TITLE_NEEDED = row.title;
+    FEAT_FLAG__URL_NEEDED = row.url;
+    FEAT_FLAG__REQ_PERM = row.force;
+    derivePermissionFlags();
+    system.runLoop().run([&agent] { agent.applicationDidFinishLaunching(); });
+    EXPECT_EQ(system.preflightCalls(), row.probesAtLaunch);
+    system.advance(120);
+    EXPECT_EQ(system.repeatingIntervals(), row.intervals);
+    EXPECT_EQ(system.preflightCalls(), row.probesAfterTwoMinutes);
+    EXPECT_EQ(system.displayStreamAttempts(), 0u);
+    EXPECT_EQ(system.trustChecks(), 0u) << "the focus agent never checks accessibility trust";
+    EXPECT_EQ(json::parse(system.lines().back())["error"] == false, row.probesAtLaunch == 0);
+  }
 }
 
-TEST_F(FocusDelegateTest, ForcedPermissionRequestProbesAtLaunchAndEveryMinute) {
-  launchWith(false, false, true);
-  EXPECT_EQ(fake.repeatingIntervals(), (std::vector<double>{60.0, 1.0}));
-  EXPECT_EQ(fake.preflightCalls(), 1u);
-  fake.advance(120);
-  EXPECT_EQ(fake.preflightCalls(), 3u);
-  EXPECT_EQ(fake.trustChecks(), 0u) << "the focus agent never checks accessibility trust";
-}
-
-TEST_F(FocusDelegateTest, RecheckProbesOnlyWhenScreenRecordingMatters) {
-  fake.setScreenCaptureAllowed(false);
-  launch();
-  delegate->permissionsAllUpdate();
-  EXPECT_EQ(fake.preflightCalls(), 0u);
-  EXPECT_TRUE(delegate->permissionsRunningScreen);
-  delegate->permissionsScreenUpdate();
-  EXPECT_FALSE(delegate->permissionsRunningScreen);
-}
-
-TEST_F(FocusDelegateTest, MissingPermissionComesBeforeTheQueryFailure) {
+TEST_F(FocusDelegateTest, PermissionCodesComeBeforeTheQueryFailureWhichASuccessClears) {
   fake.setScreenCaptureAllowed(false);
   fake.setScriptOutcome(refusing(-1743));
   launchWith(true, true, false);
@@ -192,19 +180,12 @@ TEST_F(FocusDelegateTest, MissingPermissionComesBeforeTheQueryFailure) {
   fake.advance(1);
   EXPECT_EQ(lastRecord()["error"], json::parse(R"(["E_PERMISSION_SCREENRECORDING"])"));
   EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/");
-}
 
-TEST_F(FocusDelegateTest, AccessibilityCodeFollowsTheScreenCode) {
-  fake.setScreenCaptureAllowed(false);
   fake.setTrusted(false);
-  fake.setScriptOutcome(refusing(-1728));
-  launchWith(false, true, true);
   delegate->permissionsAccessUpdate();
-  EXPECT_FALSE(delegate->permissionsRunningAccessibility);
-  fake.activate(SAFARI);
+  fake.advance(1);
   EXPECT_EQ(lastRecord()["error"],
-            json::parse(R"(["E_PERMISSION_SCREENRECORDING","E_PERMISSION_ACCESSIBILITY",
-                            "E_AE_KNOWN_OTHER-1728"])"));
+            json::parse(R"(["E_PERMISSION_SCREENRECORDING","E_PERMISSION_ACCESSIBILITY"])"));
 }
 
 TEST_F(FocusDelegateTest, IdentityFallbacksAndEmptyNames) {
@@ -218,27 +199,6 @@ TEST_F(FocusDelegateTest, IdentityFallbacksAndEmptyNames) {
   EXPECT_EQ(lastRecord()["appName"], "");
   EXPECT_EQ(lastRecord()["appIdentifier"], "");
   EXPECT_EQ(lastRecord()["appPath"], "");
-}
-
-TEST_F(FocusDelegateTest, TitleComesFromTheChosenWindowOnlyWhenWanted) {
-  fake::FakeWindow ghost = fake::windowOf(100, 800, 600, "Ghost");
-  ghost.alpha = OsValue::ofReal(0.0);
-  fake.setWindows({fake::windowOf(100, 40, 600, "Sidebar"),
-                   fake::windowOf(200, 800, 600, "Other"), ghost,
-                   fake::windowOf(100, 800, 600, "Document")});
-  launchWith(true, false, false);
-  fake.activate(EDITOR);
-  EXPECT_EQ(lastRecord()["winTitle"], "Document");
-  FEAT_FLAG__TITLE_NEEDED = false;
-  fake.advance(1);
-  EXPECT_EQ(lastRecord()["winTitle"], false);
-}
-
-TEST_F(FocusDelegateTest, TheWindowListIsReadOnEveryReport) {
-  fake.setFrontmostApplication(EDITOR);
-  launch();
-  fake.advance(3);
-  EXPECT_EQ(fake.windowListReads(), 3u);
 }
 
 TEST_F(FocusDelegateTest, NoCallbackReachesADestroyedDelegate) {

@@ -10,19 +10,16 @@ namespace {
 
 using platform::OsValue;
 using platform::ScriptRun;
+using Stage = ScriptRun::Stage;
 
-ScriptRun executed(std::optional<std::string> resultText, bool hasErrorInformation = false,
-                   OsValue errorNumber = OsValue::absent()) {
-  ScriptRun run;
-  run.stage = ScriptRun::Stage::Executed;
-  run.resultText = std::move(resultText);
-  run.hasErrorInformation = hasErrorInformation;
-  run.errorNumber = std::move(errorNumber);
-  return run;
+const UrlAnswer NO_QUERY{false, false};
+
+ScriptRun ended(Stage stage, std::optional<std::string> resultText = std::nullopt,
+                bool hasErrorInformation = false, OsValue errorNumber = OsValue::absent()) {
+  return {stage, std::move(resultText), hasErrorInformation, std::move(errorNumber)};
 }
-
 ScriptRun failedWith(OsValue errorNumber) {
-  return executed(std::nullopt, true, std::move(errorNumber));
+  return ended(Stage::Executed, std::nullopt, true, std::move(errorNumber));
 }
 
 class UrlQueryTest : public FlagsResetTest {
@@ -30,107 +27,72 @@ class UrlQueryTest : public FlagsResetTest {
   void SetUp() override {
     FlagsResetTest::SetUp();
     FEAT_FLAG__URL_NEEDED = true;
+    fake.setScriptOutcome(ended(Stage::Executed, "https://example.org/"));
   }
-
-  // The answer to a query of Google Chrome when its script ends in `run`.
-  UrlAnswer chromeAnswering(ScriptRun run) {
-    fake.setScriptOutcome(std::move(run));
-    return getUrlForAppName(Value("Google Chrome"), fake.scripts());
-  }
-
-  static UrlAnswer failure(const char* code) { return {false, Value(code)}; }
+  UrlAnswer ask(Value name) { return getUrlForAppName(name, fake.scripts()); }
 
   fake::FakeSystem fake;
 };
 
-TEST_F(UrlQueryTest, UrlFlagOffRunsNoScriptForAnyName) {
-  FEAT_FLAG__URL_NEEDED = false;
-  fake.setScriptOutcome(executed("https://example.org/"));
-  EXPECT_EQ(getUrlForAppName(Value("Safari"), fake.scripts()), (UrlAnswer{false, false}));
-  EXPECT_EQ(getUrlForAppName(Value(true), fake.scripts()), (UrlAnswer{false, false}));
-  EXPECT_TRUE(fake.scriptSources().empty());
-}
-
-TEST_F(UrlQueryTest, NameThatIsNotTextIsNoUsableName) {
-  EXPECT_EQ(getUrlForAppName(Value(true), fake.scripts()), failure("E_NOAPPNAME"));
-  EXPECT_EQ(getUrlForAppName(Value(42), fake.scripts()), failure("E_NOAPPNAME"));
-  EXPECT_EQ(getUrlForAppName(Value(Array{Value("Safari")}), fake.scripts()),
-            failure("E_NOAPPNAME"));
-  EXPECT_TRUE(fake.scriptSources().empty());
-}
-
-TEST_F(UrlQueryTest, OnlyExactBrowserNamesAreAsked) {
-  fake.setScriptOutcome(executed("https://example.org/"));
+TEST_F(UrlQueryTest, NoScriptRunsWithoutTheFlagOrForAnUnknownName) {
   for (const char* name : {"safari", "Google chrome", "Safari ", "Chrome", "", "UNKNOWN_APP_NAME"})
-    EXPECT_EQ(getUrlForAppName(Value(name), fake.scripts()), (UrlAnswer{false, false})) << name;
+    EXPECT_EQ(ask(Value(name)), NO_QUERY) << name;
+  for (const Value& name : {Value(true), Value(42), Value(Array{Value("Safari")})})
+    EXPECT_EQ(ask(name), (UrlAnswer{false, Value("E_NOAPPNAME")}));
+  FEAT_FLAG__URL_NEEDED = false;
+  EXPECT_EQ(ask(Value("Safari")), NO_QUERY);
+  EXPECT_EQ(ask(Value(true)), NO_QUERY);
   EXPECT_TRUE(fake.scriptSources().empty());
 }
 
-TEST_F(UrlQueryTest, ScriptTextIsComposedToTheCharacter) {
-  fake.setScriptOutcome(executed("u"));
-  getUrlForAppName(Value("Google Chrome"), fake.scripts());
-  getUrlForAppName(Value("Safari"), fake.scripts());
-  ASSERT_EQ(fake.scriptSources().size(), 2u);
-  EXPECT_EQ(fake.scriptSources()[0],
+TEST_F(UrlQueryTest, EachKnownBrowserGetsOneScriptWithItsTabTerm) {
+  EXPECT_EQ(ask(Value("Google Chrome")), (UrlAnswer{Value("https://example.org/"), false}));
+  EXPECT_EQ(fake.scriptSources().back(),
             "  tell application \"Google Chrome\" to set appUrl to the URL of the active tab "
             "of the front window\n  return appUrl");
-  EXPECT_EQ(fake.scriptSources()[1],
+  ask(Value("Safari"));
+  EXPECT_EQ(fake.scriptSources().back(),
             "  tell application \"Safari\" to set appUrl to the URL of the current tab "
             "of the front window\n  return appUrl");
-}
-
-TEST_F(UrlQueryTest, EachBrowserIsAskedForItsOwnTabTerm) {
-  fake.setScriptOutcome(executed("u"));
-  const std::pair<const char*, const char*> expected[] = {
-      {"Safari", "current"}, {"Safari Technology Preview", "current"}, {"Chromium", "active"},
-      {"Google Chrome", "active"}, {"Opera", "active"}, {"Microsoft Edge", "active"},
-      {"Vivaldi", "active"}};
-  for (const auto& [name, tabType] : expected) {
-    getUrlForAppName(Value(name), fake.scripts());
+  const std::pair<const char*, const char*> others[] = {
+      {"Safari Technology Preview", "current"}, {"Chromium", "active"}, {"Opera", "active"},
+      {"Microsoft Edge", "active"}, {"Vivaldi", "active"}};
+  for (const auto& [name, tabType] : others) {
+    ask(Value(name));
     EXPECT_EQ(fake.scriptSources().back(), composeUrlScript(name, tabType)) << name;
   }
   EXPECT_EQ(fake.scriptSources().size(), 7u) << "one script per query";
 }
 
-TEST_F(UrlQueryTest, ScriptThatCannotBeMadeOrCompiled) {
-  ScriptRun notCreated;
-  notCreated.stage = ScriptRun::Stage::NotCreated;
-  EXPECT_EQ(chromeAnswering(notCreated), failure("E_AE_SCRIP_LOAD"));
-  ScriptRun notCompiled;
-  notCompiled.stage = ScriptRun::Stage::NotCompiled;
-  EXPECT_EQ(chromeAnswering(notCompiled), failure("E_AE_SCRIPT_COMPILE"));
-}
-
-TEST_F(UrlQueryTest, ResultTextIsReturnedExactlyAndWinsOverErrorInformation) {
-  EXPECT_EQ(chromeAnswering(executed(" https://a.example/x?q=1 \n")),
-            (UrlAnswer{Value(" https://a.example/x?q=1 \n"), false}));
-  EXPECT_EQ(chromeAnswering(executed("")), (UrlAnswer{Value(""), false}));
-  EXPECT_EQ(chromeAnswering(executed("https://b.example/", true, OsValue::ofInteger(-1743))),
-            (UrlAnswer{Value("https://b.example/"), false}));
-}
-
-TEST_F(UrlQueryTest, NoTextAndNoUsableErrorNumber) {
-  EXPECT_EQ(chromeAnswering(executed(std::nullopt)), failure("E_AE_ERROR_UNCAUGHT"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::absent())), failure("E_AE_ERROR_IS_NIL"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofText("-1743"))),
-            failure("E_AE_ERROR_NUMBER_PARSE"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofReal(-1743.5))),
-            failure("E_AE_ERROR_NUMBER_PARSE"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofBoolean(true))),
-            failure("E_AE_ERROR_NUMBER_PARSE"));
-}
-
-TEST_F(UrlQueryTest, KnownAndOtherErrorNumbers) {
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofInteger(-1742))),
-            failure("E_AE_KNOWN_TARGET_ADDRESS_NOT_PERMITED"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofInteger(-1743))),
-            failure("E_AE_KNOWN_EVENT_NOT_PERMITTED"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofInteger(-1728))),
-            failure("E_AE_KNOWN_OTHER-1728"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofInteger(5))), failure("E_AE_KNOWN_OTHER5"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofInteger(0))), failure("E_AE_KNOWN_OTHER0"));
-  EXPECT_EQ(chromeAnswering(failedWith(OsValue::ofInteger(-1744))),
-            failure("E_AE_KNOWN_OTHER-1744"));
+TEST_F(UrlQueryTest, EveryOutcomeOfAScript) {
+  const struct {
+    ScriptRun run;
+    UrlAnswer expected;
+  } rows[] = {
+      {ended(Stage::NotCreated), {false, "E_AE_SCRIP_LOAD"}},
+      {ended(Stage::NotCompiled), {false, "E_AE_SCRIPT_COMPILE"}},
+      {ended(Stage::Executed, " https://a.example/x?q=1 \n"),
+       {" https://a.example/x?q=1 \n", false}},
+      {ended(Stage::Executed, ""), {"", false}},
+      {ended(Stage::Executed, "https://b.example/", true, OsValue::ofInteger(-1743)),
+       {"https://b.example/", false}},
+      {ended(Stage::Executed), {false, "E_AE_ERROR_UNCAUGHT"}},
+      {failedWith(OsValue::absent()), {false, "E_AE_ERROR_IS_NIL"}},
+      {failedWith(OsValue::ofText("-1743")), {false, "E_AE_ERROR_NUMBER_PARSE"}},
+      {failedWith(OsValue::ofReal(-1743.5)), {false, "E_AE_ERROR_NUMBER_PARSE"}},
+      {failedWith(OsValue::ofBoolean(true)), {false, "E_AE_ERROR_NUMBER_PARSE"}},
+      {failedWith(OsValue::ofInteger(-1742)), {false, "E_AE_KNOWN_TARGET_ADDRESS_NOT_PERMITED"}},
+      {failedWith(OsValue::ofInteger(-1743)), {false, "E_AE_KNOWN_EVENT_NOT_PERMITTED"}},
+      {failedWith(OsValue::ofInteger(-1728)), {false, "E_AE_KNOWN_OTHER-1728"}},
+      {failedWith(OsValue::ofInteger(5)), {false, "E_AE_KNOWN_OTHER5"}},
+      {failedWith(OsValue::ofInteger(0)), {false, "E_AE_KNOWN_OTHER0"}},
+      {failedWith(OsValue::ofInteger(-1744)), {false, "E_AE_KNOWN_OTHER-1744"}},
+  };
+  for (std::size_t index = 0; index < std::size(rows); ++index) {
+    SCOPED_TRACE(::testing::Message() << "row " << index);
+    fake.setScriptOutcome(rows[index].run);
+    EXPECT_EQ(ask(Value("Google Chrome")), rows[index].expected);
+  }
 }
 
 }  // namespace

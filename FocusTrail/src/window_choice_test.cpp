@@ -11,11 +11,17 @@ namespace quen::focus {
 namespace {
 
 using fake::FakeWindow;
-using fake::boundsDictionary;
 using fake::windowOf;
 using platform::OsValue;
 
 constexpr std::int32_t APP_PID = 100;
+
+// A large, opaque window of the application, with one of its values replaced.
+FakeWindow appWindowWith(OsValue FakeWindow::*field, OsValue value, std::string name = "Doc") {
+  FakeWindow window = windowOf(APP_PID, 800, 600, std::move(name));
+  window.*field = std::move(value);
+  return window;
+}
 
 class WindowChoiceTest : public ::testing::Test {
  protected:
@@ -25,33 +31,19 @@ class WindowChoiceTest : public ::testing::Test {
     return chooseWindow(fake.windowList(), pid, titleNeeded);
   }
 
-  static FakeWindow withOwner(OsValue owner) {
-    FakeWindow window = windowOf(APP_PID, 800, 600, "Owned");
-    window.ownerPid = std::move(owner);
-    return window;
-  }
-  static FakeWindow withAlpha(OsValue alpha, std::string name) {
-    FakeWindow window = windowOf(APP_PID, 800, 600, std::move(name));
-    window.alpha = std::move(alpha);
-    return window;
-  }
-  static FakeWindow withBounds(OsValue bounds) {
-    FakeWindow window = windowOf(APP_PID, 800, 600, "Bounded");
-    window.bounds = std::move(bounds);
-    return window;
-  }
-
   fake::FakeSystem fake;
 };
 
 TEST_F(WindowChoiceTest, FirstVisibleLargeWindowOfTheApplicationIsChosen) {
-  FakeWindow ghost = windowOf(APP_PID, 800, 600, "Ghost");
-  ghost.alpha = OsValue::ofReal(0.0);
-  const WindowChoice choice = choose({windowOf(APP_PID, 40, 600, "Sidebar"),
-                                      windowOf(200, 800, 600, "Other"), ghost,
-                                      windowOf(APP_PID, 800, 600, "Document")});
+  const WindowChoice choice = choose(
+      {windowOf(APP_PID, 40, 600, "Sidebar"), windowOf(200, 800, 600, "Other"),
+       appWindowWith(&FakeWindow::alpha, OsValue::ofReal(0.0), "Ghost"),
+       windowOf(APP_PID, 800, 600, "Document")});
   EXPECT_EQ(choice.position, 3u);
   EXPECT_EQ(choice.title, Value("Document"));
+  const WindowChoice untitled = choose({windowOf(APP_PID, 800, 600, "Secret")}, APP_PID, false);
+  EXPECT_EQ(untitled.position, 0u);
+  EXPECT_EQ(untitled.title, Value(false));
 }
 
 TEST_F(WindowChoiceTest, NoWindowFromAnEmptyOrUnavailableList) {
@@ -62,64 +54,60 @@ TEST_F(WindowChoiceTest, NoWindowFromAnEmptyOrUnavailableList) {
   EXPECT_EQ(choice.title, Value(false));
 }
 
-TEST_F(WindowChoiceTest, OwnerThatIsNoIntegerCountsAsProcessZero) {
-  EXPECT_FALSE(choose({withOwner(OsValue::absent())}).position);
-  EXPECT_EQ(choose({withOwner(OsValue::absent())}, 0).position, 0u);
-  EXPECT_FALSE(choose({withOwner(OsValue::ofText("100"))}).position);
-  EXPECT_EQ(choose({withOwner(OsValue::ofText("100"))}, 0).position, 0u);
-  EXPECT_FALSE(choose({withOwner(OsValue::ofBoolean(true))}, 1).position);
+TEST_F(WindowChoiceTest, DynamicValues) {
+  const auto owner = [](OsValue pid) { return appWindowWith(&FakeWindow::ownerPid, pid); };
+  const auto alpha = [](OsValue value, const char* name) {
+    return appWindowWith(&FakeWindow::alpha, value, name);
+  };
+  const auto bounds = [](OsValue value) { return appWindowWith(&FakeWindow::bounds, value); };
+  const auto name = [](OsValue value) { return appWindowWith(&FakeWindow::name, value); };
+  const OsValue noHeight = OsValue::ofDictionary(
+      {{"X", OsValue::ofReal(0)}, {"Y", OsValue::ofReal(0)}, {"Width", OsValue::ofReal(800)}});
+  const struct {
+    const char* what;
+    std::vector<FakeWindow> windows;
+    std::int32_t pid;
+    std::optional<std::size_t> position;
+    Value title;
+  } rows[] = {
+      {"owner missing is pid 0", {owner(OsValue::absent())}, APP_PID, {}, false},
+      {"owner missing is pid 0", {owner(OsValue::absent())}, 0, 0, "Doc"},
+      {"owner text is pid 0", {owner(OsValue::ofText("100"))}, APP_PID, {}, false},
+      {"owner text is pid 0", {owner(OsValue::ofText("100"))}, 0, 0, "Doc"},
+      {"owner boolean is pid 0", {owner(OsValue::ofBoolean(true))}, 1, {}, false},
+      {"owner sign-extended", {owner(OsValue::ofInteger(-5))}, -5, 0, "Doc"},
+      {"owner sign-extended", {owner(OsValue::ofInteger(4294967291))}, -5, {}, false},
+      {"alpha 0.0 hides, absent passes",
+       {alpha(OsValue::ofReal(0.0), "A"), alpha(OsValue::ofReal(0.0), "B"),
+        alpha(OsValue::absent(), "C")},
+       APP_PID, 2, "C"},
+      {"alpha integer 0 hides, text passes",
+       {alpha(OsValue::ofInteger(0), "A"), alpha(OsValue::ofText("0"), "B")}, APP_PID, 1, "B"},
+      {"alpha near 0 passes", {alpha(OsValue::ofReal(1e-12), "Faint")}, APP_PID, 0, "Faint"},
+      {"alpha negative passes", {alpha(OsValue::ofReal(-1.0), "Odd")}, APP_PID, 0, "Odd"},
+      {"bounds missing", {bounds(OsValue::absent())}, APP_PID, {}, false},
+      {"bounds text", {bounds(OsValue::ofText("800x600"))}, APP_PID, {}, false},
+      {"bounds without height", {bounds(noHeight), windowOf(APP_PID, 800, 600, "Next")}, APP_PID,
+       1, "Next"},
+      {"50 x 50 passes", {windowOf(APP_PID, 50, 50, "Square")}, APP_PID, 0, "Square"},
+      {"50 x 50 off the origin", {bounds(fake::boundsDictionary(300, 200, 50, 50))}, APP_PID, 0,
+       "Doc"},
+      {"49.9 wide", {windowOf(APP_PID, 49.9, 600, "Narrow")}, APP_PID, {}, false},
+      {"49.9 high", {windowOf(APP_PID, 600, 49.9, "Flat")}, APP_PID, {}, false},
+      {"name missing", {name(OsValue::absent())}, APP_PID, 0, false},
+      {"name not text", {name(OsValue::ofInteger(7))}, APP_PID, 0, false},
+      {"name empty", {name(OsValue::ofText(""))}, APP_PID, 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const WindowChoice choice = choose(row.windows, row.pid);
+    EXPECT_EQ(choice.position, row.position);
+    EXPECT_EQ(choice.title, row.title);
+  }
 }
 
-TEST_F(WindowChoiceTest, ProcessIdentifierIsComparedSignExtended) {
-  EXPECT_EQ(choose({withOwner(OsValue::ofInteger(-5))}, -5).position, 0u);
-  EXPECT_FALSE(choose({withOwner(OsValue::ofInteger(4294967291))}, -5).position);
-}
-
-TEST_F(WindowChoiceTest, OnlyAnAlphaOfExactlyZeroHidesAWindow) {
-  EXPECT_EQ(choose({withAlpha(OsValue::ofReal(0.0), "A"), withAlpha(OsValue::ofReal(0.0), "B"),
-                    withAlpha(OsValue::absent(), "C")})
-                .title,
-            Value("C"));
-  EXPECT_EQ(choose({withAlpha(OsValue::ofInteger(0), "A"), withAlpha(OsValue::ofText("0"), "B")})
-                .title,
-            Value("B"));
-  EXPECT_EQ(choose({withAlpha(OsValue::ofReal(1e-12), "Faint")}).title, Value("Faint"));
-  EXPECT_EQ(choose({withAlpha(OsValue::ofReal(-1.0), "Odd")}).title, Value("Odd"));
-}
-
-TEST_F(WindowChoiceTest, BoundsThatDescribeNoRectangleCountAsZeroSized) {
-  const OsValue missingHeight =
-      OsValue::ofDictionary({{"X", OsValue::ofReal(0)}, {"Y", OsValue::ofReal(0)},
-                             {"Width", OsValue::ofReal(800)}});
-  EXPECT_FALSE(choose({withBounds(OsValue::absent())}).position);
-  EXPECT_FALSE(choose({withBounds(OsValue::ofText("800x600"))}).position);
-  EXPECT_FALSE(choose({withBounds(missingHeight)}).position);
-  EXPECT_EQ(choose({withBounds(missingHeight), windowOf(APP_PID, 800, 600, "Next")}).position,
-            1u);
-}
-
-TEST_F(WindowChoiceTest, BothSidesMustBeAtLeastFiftyPoints) {
-  EXPECT_EQ(choose({windowOf(APP_PID, 50, 50, "Square")}).title, Value("Square"));
-  EXPECT_FALSE(choose({windowOf(APP_PID, 49.9, 600, "Narrow")}).position);
-  EXPECT_FALSE(choose({windowOf(APP_PID, 600, 49.9, "Flat")}).position);
-  EXPECT_EQ(choose({withBounds(boundsDictionary(300, 200, 50, 50))}).position, 0u);
-}
-
-TEST_F(WindowChoiceTest, TitleIsTheNameWhenItIsTextAndWanted) {
-  FakeWindow unnamed = windowOf(APP_PID, 800, 600, "");
-  unnamed.name = OsValue::absent();
-  FakeWindow numbered = windowOf(APP_PID, 800, 600, "");
-  numbered.name = OsValue::ofInteger(7);
-  EXPECT_EQ(choose({unnamed}).title, Value(false));
-  EXPECT_EQ(choose({numbered}).title, Value(false));
-  EXPECT_EQ(choose({windowOf(APP_PID, 800, 600, "")}).title, Value(""));
-  const WindowChoice unwanted = choose({windowOf(APP_PID, 800, 600, "Secret")}, APP_PID, false);
-  EXPECT_EQ(unwanted.position, 0u);
-  EXPECT_EQ(unwanted.title, Value(false));
-}
-
-// A window list that records which values of which window were asked for, to check that
-// the rule reads only what it needs (some backends fetch each value on demand).
+// A window list that records which values of which window were asked for: some backends
+// fetch each value on demand, so the rule must read only what it needs.
 class RecordingWindowList final : public platform::WindowList {
  public:
   struct Window final : platform::WindowDescription {
@@ -132,14 +120,12 @@ class RecordingWindowList final : public platform::WindowList {
       reads += letter;
       return value;
     }
-
     FakeWindow values;
-    mutable std::string reads;  // one letter per value read: o, a, b, n
+    mutable std::string reads;
   };
 
-  explicit RecordingWindowList(const std::vector<FakeWindow>& windows) {
-    for (const FakeWindow& window : windows) windows_.emplace_back(window);
-  }
+  explicit RecordingWindowList(const std::vector<FakeWindow>& windows)
+      : windows_(windows.begin(), windows.end()) {}
   bool walkOnScreenWindows(
       const std::function<bool(const platform::WindowDescription&)>& visit) override {
     for (const Window& window : windows_)
@@ -157,14 +143,12 @@ class RecordingWindowList final : public platform::WindowList {
 };
 
 TEST(WindowChoiceReadsTest, ValuesAreReadOnlyWhenTheRuleNeedsThem) {
-  FakeWindow hidden = windowOf(APP_PID, 800, 600, "Hidden");
-  hidden.alpha = OsValue::ofReal(0.0);
-  RecordingWindowList list({windowOf(200, 800, 600, "Other"), hidden,
+  RecordingWindowList list({windowOf(200, 800, 600, "Other"),
+                            appWindowWith(&FakeWindow::alpha, OsValue::ofReal(0.0)),
                             windowOf(APP_PID, 10, 10, "Tiny"), windowOf(APP_PID, 800, 600, "Doc"),
                             windowOf(APP_PID, 800, 600, "Behind")});
   EXPECT_EQ(chooseWindow(list, APP_PID, true).title, Value("Doc"));
   EXPECT_EQ(list.reads(), (std::vector<std::string>{"o", "oa", "oab", "oabn", ""}));
-
   RecordingWindowList untitled({windowOf(APP_PID, 800, 600, "Doc")});
   chooseWindow(untitled, APP_PID, false);
   EXPECT_EQ(untitled.reads(), (std::vector<std::string>{"oab"}));

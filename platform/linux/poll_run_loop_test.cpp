@@ -15,8 +15,7 @@
 #include <thread>
 #include <vector>
 
-// Counts every allocation of the test program, so that a test can show a path allocates
-// nothing.
+// Counts every allocation of the test program.
 namespace {
 std::size_t allocationCount = 0;
 }  // namespace
@@ -72,43 +71,24 @@ class PollRunLoopTest : public ::testing::Test {
   int pipe_[2] = {-1, -1};
 };
 
-TEST_F(PollRunLoopTest, LaunchCallbackRunsFirstAndOnce) {
+TEST_F(PollRunLoopTest, LaunchCallbackRunsFirstThenCallsInDueOrderOnce) {
   loop.scheduleOnce(0.0, logger("scheduled before run"));
   const int status = loop.run([this] {
     log.push_back("launch");
-    loop.scheduleOnce(0.01, [this] { loop.stop(0); });
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(log, (std::vector<std::string>{"launch", "scheduled before run"}));
-}
-
-TEST_F(PollRunLoopTest, OnceCallsFireInDueOrderAndOnlyOnce) {
-  const int status = loop.run([this] {
     loop.scheduleOnce(0.03, logger("c"));
     loop.scheduleOnce(0.01, logger("a"));
     loop.scheduleOnce(0.02, logger("b"));
     loop.scheduleOnce(0.08, [this] { loop.stop(7); });
   });
   EXPECT_EQ(status, 7);
-  EXPECT_EQ(log, (std::vector<std::string>{"a", "b", "c"}));
-}
-
-TEST_F(PollRunLoopTest, RepeatingTimerNeverFiresEarly) {
-  const Clock::time_point start = Clock::now();
-  std::vector<Clock::duration> ticks;
-  loop.scheduleRepeating(0.0075, [&] {
-    ticks.push_back(Clock::now() - start);
-    if (ticks.size() == 8) loop.stop(0);
-  });
-  ASSERT_EQ(loop.run(nullptr), 0);
-  ASSERT_EQ(ticks.size(), 8u);
-  for (std::size_t k = 0; k < ticks.size(); ++k)
-    EXPECT_GE(ticks[k], std::chrono::microseconds(7500 * (k + 1))) << "tick " << k;
+  EXPECT_EQ(log, (std::vector<std::string>{"launch", "scheduled before run", "a", "b", "c"}));
 }
 
 // poll() counts whole milliseconds: a delay of 1.9 ms must not be served by a 1 ms wait.
-TEST_F(PollRunLoopTest, DelayedCallNeverFiresEarly) {
-  std::vector<Clock::duration> waits;
+TEST_F(PollRunLoopTest, TimersNeverFireEarly) {
+  const Clock::time_point start = Clock::now();
+  std::vector<Clock::duration> ticks, waits;
+  loop.scheduleRepeating(0.0075, [&] { ticks.push_back(Clock::now() - start); });
   std::function<void()> scheduleNext = [&] {
     const Clock::time_point scheduled = Clock::now();
     loop.scheduleOnce(0.0019, [&, scheduled] {
@@ -118,7 +98,9 @@ TEST_F(PollRunLoopTest, DelayedCallNeverFiresEarly) {
     });
   };
   ASSERT_EQ(loop.run(scheduleNext), 0);
-  ASSERT_EQ(waits.size(), 20u);
+  ASSERT_GE(ticks.size(), 3u);
+  for (std::size_t k = 0; k < ticks.size(); ++k)
+    EXPECT_GE(ticks[k], std::chrono::microseconds(7500 * (k + 1))) << "tick " << k;
   for (std::size_t k = 0; k < waits.size(); ++k)
     EXPECT_GE(waits[k], std::chrono::microseconds(1900)) << "call " << k;
 }
@@ -139,23 +121,18 @@ TEST_F(PollRunLoopTest, RepeatingTimerThatFellBehindFiresOnceThenKeepsItsTimes) 
   EXPECT_GE(ticks[2], std::chrono::milliseconds(240));
 }
 
-TEST_F(PollRunLoopTest, ReadablePipeRunsItsCallback) {
+TEST_F(PollRunLoopTest, ReadableAndHungUpPipeRunItsCallback) {
   loop.watchFileDescriptor(readEnd(), [this] {
-    log.push_back("readable " + std::to_string(drain()));
-    loop.stop(3);
+    const ssize_t bytes = drain();
+    log.push_back("read " + std::to_string(bytes));
+    if (bytes == 0) loop.stop(3);
   });
-  const int status = loop.run([this] { loop.scheduleOnce(0.01, [this] { writeByte(); }); });
+  const int status = loop.run([this] {
+    loop.scheduleOnce(0.01, [this] { writeByte(); });
+    loop.scheduleOnce(0.03, [this] { closeWriteEnd(); });
+  });
   EXPECT_EQ(status, 3);
-  EXPECT_EQ(log, (std::vector<std::string>{"readable 1"}));
-}
-
-TEST_F(PollRunLoopTest, HangUpRunsTheCallback) {
-  loop.watchFileDescriptor(readEnd(), [this] {
-    log.push_back("ready " + std::to_string(drain()));
-    loop.stop(4);
-  });
-  EXPECT_EQ(loop.run([this] { closeWriteEnd(); }), 4);
-  EXPECT_EQ(log, (std::vector<std::string>{"ready 0"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"read 1", "read 0"}));
 }
 
 TEST_F(PollRunLoopTest, BeforeSleepRunsAfterEveryCallbackAndBeforeSleeping) {
@@ -181,6 +158,12 @@ TEST_F(PollRunLoopTest, BeforeSleepCanWakeTheLoop) {
   EXPECT_EQ(loop.run(nullptr), 5);
 }
 
+TEST_F(PollRunLoopTest, StopInTheLaunchCallbackEndsRunAtOnce) {
+  loop.scheduleOnce(0.0, logger("timer"));
+  EXPECT_EQ(loop.run([this] { loop.stop(6); }), 6);
+  EXPECT_TRUE(log.empty());
+}
+
 TEST_F(PollRunLoopTest, StopEndsRunOnceTheCurrentCallbackReturns) {
   int beforeSleepCalls = 0;
   loop.setBeforeSleep([&] { ++beforeSleepCalls; });
@@ -194,12 +177,6 @@ TEST_F(PollRunLoopTest, StopEndsRunOnceTheCurrentCallbackReturns) {
   EXPECT_EQ(status, 2);
   EXPECT_EQ(log, (std::vector<std::string>{"rest of the callback"}));
   EXPECT_EQ(beforeSleepCalls, 1) << "the hook ran after the stopping callback";
-}
-
-TEST_F(PollRunLoopTest, StopInTheLaunchCallbackEndsRunAtOnce) {
-  loop.scheduleOnce(0.0, logger("timer"));
-  EXPECT_EQ(loop.run([this] { loop.stop(6); }), 6);
-  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(PollRunLoopTest, SignalsDoNotEndTheLoop) {

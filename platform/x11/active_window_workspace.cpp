@@ -7,7 +7,7 @@
 namespace quen::x11 {
 
 ActiveWindowWorkspace::ActiveWindowWorkspace(Connection& connection, EventPump& events)
-    : connection_(connection), identity_(connection) {
+    : connection_(connection), identity_(connection, events) {
   const auto selection = connection.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
   notified_ = true;
   readActiveWindow();
@@ -21,6 +21,7 @@ ActiveWindowWorkspace::ActiveWindowWorkspace(Connection& connection, EventPump& 
       return;
     activeWindowKnown_ = false;
     activationPending_ = true;
+    identity_.forget();
   });
   events.afterEvents([this] { return deliverActivation(); });
 }

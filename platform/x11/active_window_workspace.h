@@ -5,6 +5,8 @@
 // and then again after each notification, so a poll asks the server only about the
 // application itself. None (no active window, which managers set for a moment during most
 // switches and for good when the bare desktop is clicked) means no frontmost application.
+// While the same window stays active, its identity is not read again (WatchedWindowIdentity
+// says when it is), so a steady poll asks the server nothing and reads nothing in /proc.
 
 #include <xcb/xcb.h>
 
@@ -13,8 +15,8 @@
 #include <optional>
 
 #include "platform/platform.h"
-#include "platform/x11/application_identity.h"
 #include "platform/x11/event_pump.h"
+#include "platform/x11/watched_window_identity.h"
 #include "platform/x11/x11_connection.h"
 
 namespace quen::x11 {
@@ -33,7 +35,7 @@ class ActiveWindowWorkspace final : public platform::Workspace {
   bool deliverActivation();
 
   Connection& connection_;
-  ApplicationIdentity identity_;
+  WatchedWindowIdentity identity_;  // forgotten at every change of the active window
   xcb_window_t activeWindow_ = XCB_WINDOW_NONE;
   bool activeWindowKnown_ = false;
   bool notified_ = false;  // whether PropertyNotify of the root reaches this client

@@ -29,6 +29,12 @@ WindowClass parseWindowClass(std::string_view bytes) {
 ApplicationIdentity::ApplicationIdentity(Connection& connection) : connection_(connection) {}
 
 std::optional<platform::RunningApplication> ApplicationIdentity::describe(xcb_window_t client) {
+  const std::optional<OwnerFacts> owner = readOwner(client);
+  if (!owner) return std::nullopt;
+  return nameApplication(*owner);
+}
+
+std::optional<OwnerFacts> ApplicationIdentity::readOwner(xcb_window_t client) {
   xcb_connection_t* x = connection_.get();
   // The server answers in request order: a window that still exists at the WM_CLASS request
   // (an error means it does not) existed at the XRes request before it, so the pid is that
@@ -45,17 +51,20 @@ std::optional<platform::RunningApplication> ApplicationIdentity::describe(xcb_wi
   auto classReply = own(xcb_get_property_reply(x, classCookie, nullptr));
   if (!classReply || !connection_.alive()) return std::nullopt;
 
-  std::int32_t pid = clientPids.pidOf(client).value_or(0);
-  if (pid == 0) {
+  OwnerFacts owner;
+  owner.pid = clientPids.pidOf(client).value_or(0);
+  if (owner.pid == 0) {
     const auto published = propertyFirstCardinal(publishedPid.get());
     if (published && *published > 0 && *published <= 0x7FFFFFFF)
-      pid = static_cast<std::int32_t>(*published);
+      owner.pid = static_cast<std::int32_t>(*published);
   }
-  const auto classBytes = propertyBytes(classReply.get());
-  return nameApplication(pid, classBytes ? parseWindowClass(*classBytes) : WindowClass{});
+  if (const auto classBytes = propertyBytes(classReply.get()))
+    owner.windowClass = parseWindowClass(*classBytes);
+  if (owner.pid > 0) owner.process = factsOf(owner.pid);
+  return owner;
 }
 
-const ApplicationIdentity::ProcessFacts& ApplicationIdentity::factsOf(std::int32_t pid) {
+const ProcessFacts& ApplicationIdentity::factsOf(std::int32_t pid) {
   std::optional<std::string> path = executablePath(pid);
   const auto known = processFacts_.find(pid);
   if (known != processFacts_.end() && known->second.executablePath == path) return known->second;
@@ -67,21 +76,19 @@ const ApplicationIdentity::ProcessFacts& ApplicationIdentity::factsOf(std::int32
   return facts;
 }
 
-platform::RunningApplication ApplicationIdentity::nameApplication(std::int32_t pid,
-                                                                  const WindowClass& windowClass) {
+platform::RunningApplication ApplicationIdentity::nameApplication(const OwnerFacts& owner) {
+  const WindowClass& windowClass = owner.windowClass;
+  const ProcessFacts& facts = owner.process;
   platform::RunningApplication application;
-  application.processIdentifier = pid;
+  application.processIdentifier = owner.pid;
   ProgramClues clues;
   clues.windowClass = windowClass.className;
   clues.windowInstance = windowClass.instance;
-  if (pid > 0) {
-    const ProcessFacts& facts = factsOf(pid);
-    application.bundlePath = facts.executablePath;
-    if (facts.executablePath)
-      clues.executableName = facts.executablePath->substr(facts.executablePath->rfind('/') + 1);
-    clues.processName = facts.processName;
-    clues.sandboxAppId = facts.sandboxAppId;
-  }
+  application.bundlePath = facts.executablePath;
+  if (facts.executablePath)
+    clues.executableName = facts.executablePath->substr(facts.executablePath->rfind('/') + 1);
+  clues.processName = facts.processName;
+  clues.sandboxAppId = facts.sandboxAppId;
   if (!desktopEntries_)
     desktopEntries_ = std::make_unique<DesktopEntryIndex>(
         DesktopEntryIndex::applicationDirectoriesFromEnvironment(),

@@ -26,6 +26,21 @@ struct WindowClass {
 };
 WindowClass parseWindowClass(std::string_view bytes);
 
+// What /proc says of a process that stays true while it runs the same executable.
+struct ProcessFacts {
+  std::optional<std::string> executablePath;
+  std::string processName;
+  std::string sandboxAppId;
+};
+
+// What the server and /proc say of a window's owner: everything its description is made of
+// except the desktop entry, which is looked up again at each description.
+struct OwnerFacts {
+  std::int32_t pid = 0;  // 0 when it cannot be found
+  WindowClass windowClass;
+  ProcessFacts process;  // empty without a pid
+};
+
 class ApplicationIdentity {
  public:
   explicit ApplicationIdentity(Connection& connection);
@@ -34,15 +49,12 @@ class ApplicationIdentity {
   // be found is described with process id 0.
   std::optional<platform::RunningApplication> describe(xcb_window_t client);
 
- private:
-  // What /proc says of a process that stays true while it runs the same executable.
-  struct ProcessFacts {
-    std::optional<std::string> executablePath;
-    std::string processName;
-    std::string sandboxAppId;
-  };
+  // The two halves of describe: the round trip (and the reads of /proc), then the naming,
+  // which asks only the desktop entry index.
+  std::optional<OwnerFacts> readOwner(xcb_window_t client);
+  platform::RunningApplication nameApplication(const OwnerFacts& owner);
 
-  platform::RunningApplication nameApplication(std::int32_t pid, const WindowClass& windowClass);
+ private:
   // The facts of `pid`, read again only when its executable changed (an exec, or another
   // process that took the pid): a poll reads one link, not three files.
   const ProcessFacts& factsOf(std::int32_t pid);

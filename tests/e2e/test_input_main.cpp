@@ -114,18 +114,47 @@ int scrollButton(const std::string& direction) {
   throw std::invalid_argument("scroll direction");
 }
 
+xcb_keycode_t requireKeycode(xcb_connection_t* connection, const std::string& name) {
+  const auto code = keycodeFor(connection, name);
+  if (!code) throw std::invalid_argument("unknown key " + name);
+  return *code;
+}
+
+// click, scroll and key: one press and release, COUNT times (once when no count follows).
+std::size_t runRepeatedAction(Injector& injector, const std::vector<std::string>& args,
+                              std::size_t index) {
+  const std::string& action = args.at(index);
+  if (action != "click" && action != "scroll" && action != "key")
+    throw std::invalid_argument("unknown action " + action);
+  if (index + 1 >= args.size()) throw std::invalid_argument(action + " needs an argument");
+  const std::string& target = args[index + 1];
+  const bool counted = index + 2 < args.size() &&
+                       std::isdigit(static_cast<unsigned char>(args[index + 2][0]));
+  const int count = counted ? std::stoi(args[index + 2]) : 1;
+  for (int repeat = 0; repeat < count; ++repeat) {
+    if (action == "click" || action == "scroll") {
+      const int button = action == "click" ? std::stoi(target) : scrollButton(target);
+      injector.button(button, true), injector.button(button, false);
+    } else {
+      const xcb_keycode_t code = requireKeycode(injector.connection, target);
+      injector.key(code, true), injector.key(code, false);
+    }
+  }
+  return index + (counted ? 3 : 2);
+}
+
 // Runs the action at args[index]; returns the index of the next one.
 std::size_t runAction(Injector& injector, const std::vector<std::string>& args, std::size_t index) {
   const std::string& action = args.at(index);
   auto number = [&](std::size_t offset) { return std::stoi(args.at(index + offset)); };
-  auto optionalCount = [&](std::size_t offset) {
-    return index + offset < args.size() && std::isdigit(static_cast<unsigned char>(args[index + offset][0]))
-               ? std::stoi(args[index + offset]) : -1;
-  };
   if (action == "move-by") return injector.moveBy(number(1), number(2)), index + 3;
   if (action == "move-to") return injector.moveTo(number(1), number(2)), index + 3;
   if (action == "press" || action == "release")
     return injector.button(number(1), action == "press"), index + 2;
+  if (action == "key-down" || action == "key-up") {
+    injector.key(requireKeycode(injector.connection, args.at(index + 1)), action == "key-down");
+    return index + 2;
+  }
   if (action == "sleep") {
     xcb_flush(injector.connection);
     std::this_thread::sleep_for(std::chrono::milliseconds(number(1)));
@@ -141,29 +170,7 @@ std::size_t runAction(Injector& injector, const std::vector<std::string>& args, 
     motionFlood(injector, std::stod(args.at(index + 1)), std::stod(args.at(index + 2)));
     return index + 3;
   }
-  if (action == "key-down" || action == "key-up") {
-    const auto code = keycodeFor(injector.connection, args.at(index + 1));
-    if (!code) throw std::invalid_argument("unknown key " + args.at(index + 1));
-    injector.key(*code, action == "key-down");
-    return index + 2;
-  }
-  const int count = optionalCount(2);
-  const std::size_t next = count < 0 ? index + 2 : index + 3;
-  for (int repeat = 0; repeat < (count < 0 ? 1 : count); ++repeat) {
-    if (action == "click") {
-      injector.button(number(1), true), injector.button(number(1), false);
-    } else if (action == "scroll") {
-      const int button = scrollButton(args.at(index + 1));
-      injector.button(button, true), injector.button(button, false);
-    } else if (action == "key") {
-      const auto code = keycodeFor(injector.connection, args.at(index + 1));
-      if (!code) throw std::invalid_argument("unknown key " + args.at(index + 1));
-      injector.key(*code, true), injector.key(*code, false);
-    } else {
-      throw std::invalid_argument("unknown action " + action);
-    }
-  }
-  return next;
+  return runRepeatedAction(injector, args, index);
 }
 
 }  // namespace
@@ -186,6 +193,9 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     for (std::size_t index = 0; index < args.size();) index = runAction(injector, args, index);
+  } catch (const std::out_of_range&) {
+    std::fprintf(stderr, "quen_test_input: an action lacks its arguments\n");
+    status = 2;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "quen_test_input: %s\n", failure.what());
     status = 2;

@@ -193,7 +193,10 @@ bool XSession::startServer(std::string& error) {
     return false;
   }
   displayNumber_ = std::atoi(number.c_str());
-  display_ = ":" + std::to_string(displayNumber_);
+  // Built in a buffer: GCC 12 at -O3 flags ":" + std::to_string(...) with a false -Wrestrict.
+  char name[16];
+  std::snprintf(name, sizeof name, ":%d", displayNumber_);
+  display_ = std::string(name);
   return true;
 }
 

@@ -3,6 +3,8 @@
 // What the delegate tests share: a fresh process state, an agent launched on the fake OS
 // with chosen flags, and the records of the stream as the parent reads them.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -18,19 +20,15 @@
 namespace quen::input::testing {
 
 using Json = nlohmann::json;
+using platform::EventType;
 
-// The flags and the accumulator as they are before main runs.
-inline void resetProcessWideState() {
-  FEAT_FLAG__KEYS_NEEDED = false;
-  FEAT_FLAG__REQ_PERM = false;
+// Resets the flags and the accumulator to their values before main runs, then sets the
+// feature flags as the launch arguments would and derives the permission flags.
+inline void setFeatureFlags(bool keysNeeded, bool forcePermissions) {
   FEAT_PERMISSIONS_USE_SCREEN = false;
   FEAT_PERMISSIONS_USE_ACCESS = false;
   FEAT_PERMISSIONS_USE_ANY = false;
   ACCUMULATOR_CURR = DICT_SCHEMA;
-}
-
-// Sets the feature flags as the launch arguments would, and derives the permission flags.
-inline void setFeatureFlags(bool keysNeeded, bool forcePermissions) {
   FEAT_FLAG__KEYS_NEEDED = keysNeeded;
   FEAT_FLAG__REQ_PERM = forcePermissions;
   deriveFeaturePermissions();
@@ -48,11 +46,10 @@ inline Json defaults() { return report(false, false, false); }
 
 // An agent on the fake OS. Time starts at 0 with the launch; report ticks fall on whole
 // seconds.
-struct Agent {
-  fake::FakeSystem system;
-  std::unique_ptr<QuenAppDelegate> delegate;
-
-  void launch() {
+class InputAgentTest : public ::testing::Test {
+ protected:
+  void launch(bool keysNeeded, bool forcePermissions) {
+    setFeatureFlags(keysNeeded, forcePermissions);
     delegate = std::make_unique<QuenAppDelegate>(system);
     system.runLoop().run([this] { delegate->applicationDidFinishLaunching(); });
   }
@@ -64,9 +61,10 @@ struct Agent {
     if (activity) activity();
     system.advance(0.5);
   }
-
-  void inject(platform::EventType type, int times = 1) {
-    for (int i = 0; i < times; ++i) system.inject(type);
+  void secondWith(std::initializer_list<EventType> events) {
+    second([&] {
+      for (EventType type : events) system.inject(type);
+    });
   }
 
   // Every line written so far, parsed.
@@ -75,6 +73,9 @@ struct Agent {
     for (const std::string& line : system.lines()) parsed.push_back(Json::parse(line));
     return parsed;
   }
+
+  fake::FakeSystem system;
+  std::unique_ptr<QuenAppDelegate> delegate;
 };
 
 }  // namespace quen::input::testing
