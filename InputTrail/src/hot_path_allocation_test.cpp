@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "InputTrail/src/test_support/agent_harness.h"
-#include "InputTrail/src/test_support/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 namespace quen::input {
 namespace {

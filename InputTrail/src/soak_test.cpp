@@ -9,7 +9,7 @@
 #include <string>
 
 #include "InputTrail/src/test_support/agent_harness.h"
-#include "InputTrail/src/test_support/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 namespace quen::input {
 namespace {

@@ -1,4 +1,5 @@
 #include "platform/fake/fake_system.h"
+#include "tests/support/allocation_counter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,20 +8,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-// Counts every allocation of the test program, so that a test can show a path allocates
-// nothing.
-namespace {
-std::size_t allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace quen::fake {
 namespace {
@@ -190,9 +177,9 @@ TEST_F(FakeMonitorTest, DeliveryAllocatesNothing) {
   install(maskFor(EventType::MouseMoved),
           [largeCapture, &moves](EventType) { moves += largeCapture[0] + 1; });
   install(CLICKS, [](EventType) {});
-  const std::size_t before = allocationCount;
+  const std::uint64_t before = quen::testing::allocationCount();
   for (int i = 0; i < 1000; ++i) fake.inject(EventType::MouseMoved);
-  EXPECT_EQ(allocationCount, before);
+  EXPECT_EQ(quen::testing::allocationCount(), before);
   EXPECT_EQ(moves, 1000);
 }
 

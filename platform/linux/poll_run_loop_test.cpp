@@ -1,4 +1,5 @@
 #include "platform/linux/poll_run_loop.h"
+#include "tests/support/allocation_counter.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,19 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-// Counts every allocation of the test program.
-namespace {
-std::size_t allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace quen::linux_platform {
 namespace {
@@ -197,14 +185,14 @@ TEST_F(PollRunLoopTest, SignalsDoNotEndTheLoop) {
 }
 
 TEST_F(PollRunLoopTest, IdleWakeUpsAllocateNothing) {
-  std::size_t allocationsAtTick5 = 0, allocationsAtTick50 = 0;
+  std::uint64_t allocationsAtTick5 = 0, allocationsAtTick50 = 0;
   int ticks = 0;
   loop.watchFileDescriptor(readEnd(), [this] { drain(); });
   loop.scheduleRepeating(0.001, [&] {
     writeByte();  // every tick also wakes the loop through the pipe
-    if (++ticks == 5) allocationsAtTick5 = allocationCount;
+    if (++ticks == 5) allocationsAtTick5 = quen::testing::allocationCount();
     if (ticks == 50) {
-      allocationsAtTick50 = allocationCount;
+      allocationsAtTick50 = quen::testing::allocationCount();
       loop.stop(0);
     }
   });

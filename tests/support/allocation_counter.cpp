@@ -1,4 +1,4 @@
-#include "InputTrail/src/test_support/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 #include <cstdlib>
 #include <new>
