@@ -1,3 +1,6 @@
+// InputTrail: reports on standard output, once a second and only on change, whether mouse
+// clicks, mouse moves and key releases happened, and whether accessibility is missing.
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -8,7 +11,9 @@
 
 namespace {
 
-// The agent's one delegate, alive from before the run loop starts until it returns.
+// The OS services and the one delegate, for the life of the process. The delegate is
+// declared last so that it goes first: its monitors remove their registrations as it goes.
+std::unique_ptr<quen::platform::Backend> quenApp;
 std::unique_ptr<quen::input::QuenAppDelegate> quenDelegate;
 
 }  // namespace
@@ -16,15 +21,14 @@ std::unique_ptr<quen::input::QuenAppDelegate> quenDelegate;
 int main(int argc, char** argv) {
   quen::input::scanLaunchArguments(argc, argv);
   std::string error;
-  std::unique_ptr<quen::platform::Backend> backend = quen::platform::openSystemBackend(error);
-  if (!backend) {
+  quenApp = quen::platform::openSystemBackend(error);
+  if (!quenApp) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  quenDelegate = std::make_unique<quen::input::QuenAppDelegate>(*backend);
-  const int status = backend->runLoop().run([] { quenDelegate->applicationDidFinishLaunching(); });
-  // The delegate's monitors remove their registrations as it goes, so it must go before
-  // the backend that holds them.
+  quenDelegate = std::make_unique<quen::input::QuenAppDelegate>(*quenApp);
+  const int status = quenApp->runLoop().run([] { quenDelegate->applicationDidFinishLaunching(); });
   quenDelegate.reset();
+  quenApp.reset();
   return status;
 }
