@@ -142,6 +142,10 @@ enum class EventType : int {
 constexpr EventMask maskFor(EventType type) {
   return EventMask{1} << static_cast<int>(type);
 }
+// Any mouse button going down: left, right or another one (0x200000A).
+inline constexpr EventMask MOUSE_BUTTON_DOWN_MASK = maskFor(EventType::LeftMouseDown) |
+                                                    maskFor(EventType::RightMouseDown) |
+                                                    maskFor(EventType::OtherMouseDown);
 
 using MonitorToken = std::uint64_t;
 using EventHandler = std::function<void(EventType)>;

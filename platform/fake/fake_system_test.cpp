@@ -107,36 +107,33 @@ class FakeMonitorTest : public ::testing::Test {
     return install(mask, [&heard](EventType type) { heard.push_back(type); });
   }
 
-  static constexpr EventMask CLICKS = maskFor(EventType::LeftMouseDown) |
-                                      maskFor(EventType::RightMouseDown) |
-                                      maskFor(EventType::OtherMouseDown);
   FakeSystem fake;
   platform::EventSource& events = fake.eventSource();
   std::vector<EventType> clicks, keys;
 };
 
 TEST_F(FakeMonitorTest, EventsReachOnlyMonitorsWhoseMaskHoldsTheirType) {
-  install(CLICKS, clicks);
+  install(platform::MOUSE_BUTTON_DOWN_MASK, clicks);
   install(maskFor(EventType::KeyUp), keys);
   for (EventType type : {EventType::KeyUp, EventType::RightMouseDown, EventType::MouseMoved})
     fake.inject(type);
   EXPECT_EQ(clicks, (std::vector<EventType>{EventType::RightMouseDown}));
   EXPECT_EQ(keys, (std::vector<EventType>{EventType::KeyUp}));
-  EXPECT_TRUE(fake.hasMonitorFor(CLICKS));
+  EXPECT_TRUE(fake.hasMonitorFor(platform::MOUSE_BUTTON_DOWN_MASK));
   EXPECT_FALSE(fake.hasMonitorFor(maskFor(EventType::MouseMoved)));
 }
 
 TEST_F(FakeMonitorTest, RefusedOrRemovedMonitorsHearNothingAndTokensAreNotReused) {
   fake.setRefuseMonitors(true);
-  EXPECT_FALSE(events.addGlobalMonitor(CLICKS, [](EventType) {}).has_value());
+  EXPECT_FALSE(events.addGlobalMonitor(platform::MOUSE_BUTTON_DOWN_MASK, [](EventType) {}).has_value());
   EXPECT_EQ(fake.monitorInstalls(), 0u);
   fake.setRefuseMonitors(false);
-  const MonitorToken first = install(CLICKS, clicks);
+  const MonitorToken first = install(platform::MOUSE_BUTTON_DOWN_MASK, clicks);
   events.removeMonitor(first);
   events.removeMonitor(first);
   fake.inject(EventType::LeftMouseDown);
   EXPECT_TRUE(clicks.empty());
-  EXPECT_NE(install(CLICKS, clicks), first);
+  EXPECT_NE(install(platform::MOUSE_BUTTON_DOWN_MASK, clicks), first);
   EXPECT_EQ(fake.installedMonitorCount(), 1u);
   EXPECT_EQ(fake.monitorInstalls(), 2u);
   EXPECT_EQ(fake.monitorRemovals(), 1u);
@@ -144,13 +141,13 @@ TEST_F(FakeMonitorTest, RefusedOrRemovedMonitorsHearNothingAndTokensAreNotReused
 
 TEST_F(FakeMonitorTest, HandlerMayRemoveItselfAndALaterMonitor) {
   MonitorToken self = 0, later = 0;
-  self = install(CLICKS, [&](EventType type) {
+  self = install(platform::MOUSE_BUTTON_DOWN_MASK, [&](EventType type) {
     clicks.push_back(type);
     events.removeMonitor(self);
     events.removeMonitor(self);
     events.removeMonitor(later);
   });
-  later = install(CLICKS, keys);
+  later = install(platform::MOUSE_BUTTON_DOWN_MASK, keys);
   fake.inject(EventType::LeftMouseDown);
   fake.inject(EventType::LeftMouseDown);
   EXPECT_EQ(clicks.size(), 1u);
@@ -161,9 +158,9 @@ TEST_F(FakeMonitorTest, HandlerMayRemoveItselfAndALaterMonitor) {
 
 TEST_F(FakeMonitorTest, MonitorsInstalledByAHandlerHearTheNextEvent) {
   int added = 0;
-  install(CLICKS, [&](EventType) {
+  install(platform::MOUSE_BUTTON_DOWN_MASK, [&](EventType) {
     // Enough installs to move every monitor record while this handler runs.
-    for (int i = 0; i < 64; ++i) install(CLICKS, [&added](EventType) { ++added; });
+    for (int i = 0; i < 64; ++i) install(platform::MOUSE_BUTTON_DOWN_MASK, [&added](EventType) { ++added; });
   });
   fake.inject(EventType::LeftMouseDown);
   EXPECT_EQ(added, 0);
@@ -176,7 +173,7 @@ TEST_F(FakeMonitorTest, DeliveryAllocatesNothing) {
   int moves = 0;
   install(maskFor(EventType::MouseMoved),
           [largeCapture, &moves](EventType) { moves += largeCapture[0] + 1; });
-  install(CLICKS, [](EventType) {});
+  install(platform::MOUSE_BUTTON_DOWN_MASK, [](EventType) {});
   const std::uint64_t before = quen::testing::allocationCount();
   for (int i = 0; i < 1000; ++i) fake.inject(EventType::MouseMoved);
   EXPECT_EQ(quen::testing::allocationCount(), before);

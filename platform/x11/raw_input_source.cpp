@@ -14,9 +14,6 @@ namespace {
 using platform::EventType;
 using platform::maskFor;
 
-constexpr platform::EventMask CLICK_TYPES = maskFor(EventType::LeftMouseDown) |
-                                            maskFor(EventType::RightMouseDown) |
-                                            maskFor(EventType::OtherMouseDown);
 constexpr std::uint32_t SCROLL_BUTTON_FIRST = 4;
 constexpr std::uint32_t SCROLL_BUTTON_LAST = 7;
 
@@ -133,8 +130,9 @@ std::uint32_t RawInputEventSource::wantedSelection() const {
   for (const Monitor& monitor : monitors_)
     if (!monitor.removed) wanted |= monitor.mask;
   const bool moves = (wanted & maskFor(EventType::MouseMoved)) != 0;
+  const bool clicks = (wanted & platform::MOUSE_BUTTON_DOWN_MASK) != 0;
   std::uint32_t selection = 0;
-  if (moves || (wanted & CLICK_TYPES) != 0) selection |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
+  if (moves || clicks) selection |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS;
   if (moves) selection |= XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
   if (moves && !motionPaused_ && heldButtons_.none())
     selection |= XCB_INPUT_XI_EVENT_MASK_RAW_MOTION;

@@ -7,34 +7,24 @@
 #include <cstring>
 
 #include "platform/x11/x11_reply.h"
-#include "platform/x11/x11_test_client.h"
-#include "tests/support/shared_x_session_test.h"
+#include "platform/x11/x11_client_test.h"
 
 namespace quen::x11 {
 namespace {
 
 using platform::EventType;
 using platform::maskFor;
-using testing::TestClient;
 
-constexpr platform::EventMask CLICKS = maskFor(EventType::LeftMouseDown) |
-                                       maskFor(EventType::RightMouseDown) |
-                                       maskFor(EventType::OtherMouseDown);
 // The keycode of "a" on Xvfb's default keymap.
 constexpr std::uint8_t KEY_A = 38;
 
-class RawInputEventSourceTest : public quen::testing::SharedXSessionTest<false> {
+class RawInputEventSourceTest : public testing::X11ClientTest<false> {
  protected:
   void SetUp() override {
-    SharedXSessionTest::SetUp();
+    X11ClientTest::SetUp();
     if (HasFatalFailure()) return;
-    std::string error;
-    connection_ = Connection::open(display().c_str(), error);
-    ASSERT_NE(connection_, nullptr) << error;
-    events_ = std::make_unique<EventPump>(*connection_);
     source_ = std::make_unique<RawInputEventSource>(*connection_, *events_,
                                                     [this] { return hasRepeatingTimer_; });
-    client_ = std::make_unique<TestClient>(display());
   }
 
   platform::MonitorToken install(platform::EventMask mask) {
@@ -83,17 +73,14 @@ class RawInputEventSourceTest : public quen::testing::SharedXSessionTest<false> 
     client_->button(button, false);
   }
 
-  std::unique_ptr<Connection> connection_;
-  std::unique_ptr<EventPump> events_;
   std::unique_ptr<RawInputEventSource> source_;
-  std::unique_ptr<TestClient> client_;
   bool hasRepeatingTimer_ = true;
   std::vector<EventType> received_;
 };
 
 
 TEST_F(RawInputEventSourceTest, ButtonsMapToClickTypesAndTheWheelCountsAsNothing) {
-  install(CLICKS);
+  install(platform::MOUSE_BUTTON_DOWN_MASK);
   for (const std::uint8_t button : {1, 2, 3, 4, 5, 6, 7, 8, 9}) click(button);
   pumpUntilReceived(5);
   EXPECT_EQ(received_, (std::vector<EventType>{EventType::LeftMouseDown, EventType::OtherMouseDown,
@@ -145,7 +132,7 @@ TEST_F(RawInputEventSourceTest, DragIsNotAMove) {
 }
 
 TEST_F(RawInputEventSourceTest, ScrollWheelPressesDoNotMakeMotionADrag) {
-  install(maskFor(EventType::MouseMoved) | CLICKS);
+  install(maskFor(EventType::MouseMoved) | platform::MOUSE_BUTTON_DOWN_MASK);
   client_->button(4, true);  // a wheel notch whose release comes later
   client_->moveTo(400, 400);
   pumpUntilReceived(1);
@@ -173,7 +160,7 @@ TEST_F(RawInputEventSourceTest, EachMonitorHearsItsMaskAndKeyReleasesAreSelected
 TEST_F(RawInputEventSourceTest, HandlerMayRemoveItsOwnMonitorAndNothingStaysSelected) {
   std::optional<platform::MonitorToken> token;
   int calls = 0;
-  token = source_->addGlobalMonitor(CLICKS, [&](EventType) {
+  token = source_->addGlobalMonitor(platform::MOUSE_BUTTON_DOWN_MASK, [&](EventType) {
     ++calls;
     source_->removeMonitor(*token);
   });

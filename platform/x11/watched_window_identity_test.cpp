@@ -12,30 +12,23 @@
 
 #include "platform/x11/active_window_workspace.h"
 #include "platform/x11/x11_reply.h"
-#include "platform/x11/x11_test_client.h"
-#include "tests/support/shared_x_session_test.h"
+#include "platform/x11/x11_client_test.h"
 
 namespace quen::x11 {
 namespace {
 
-using testing::TestClient;
 
-class WatchedWindowIdentityTest : public quen::testing::SharedXSessionTest<true> {
+class WatchedWindowIdentityTest : public testing::X11ClientTest<true> {
  protected:
   void SetUp() override {
-    SharedXSessionTest::SetUp();
+    X11ClientTest::SetUp();
     if (HasFatalFailure()) return;
     // No desktop entries: applications are named by their class.
     char pattern[] = "/tmp/quen-identity-test-XXXXXX";
     dataDirectory_ = ::mkdtemp(pattern);
     ::setenv("XDG_DATA_HOME", dataDirectory_.c_str(), 1);
     ::setenv("XDG_DATA_DIRS", dataDirectory_.c_str(), 1);
-    std::string error;
-    connection_ = Connection::open(display().c_str(), error);
-    ASSERT_NE(connection_, nullptr) << error;
-    events_ = std::make_unique<EventPump>(*connection_);
     identity_ = std::make_unique<WatchedWindowIdentity>(*connection_, *events_);
-    client_ = std::make_unique<TestClient>(display());
   }
 
   void TearDown() override {
@@ -69,10 +62,7 @@ class WatchedWindowIdentityTest : public quen::testing::SharedXSessionTest<true>
   }
 
   std::filesystem::path dataDirectory_;
-  std::unique_ptr<Connection> connection_;
-  std::unique_ptr<EventPump> events_;
   std::unique_ptr<WatchedWindowIdentity> identity_;
-  std::unique_ptr<TestClient> client_;
 };
 
 TEST_F(WatchedWindowIdentityTest, KeptIdentityIsAnsweredWithoutAskingTheServer) {

@@ -6,27 +6,20 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/x11/x11_test_client.h"
-#include "tests/support/shared_x_session_test.h"
+#include "platform/x11/x11_client_test.h"
 
 namespace quen::x11 {
 namespace {
 
 using platform::OsValue;
-using testing::TestClient;
 using testing::WindowSpec;
 
-class WindowListTest : public quen::testing::SharedXSessionTest<true> {
+class WindowListTest : public testing::X11ClientTest<true> {
  protected:
   void SetUp() override {
-    SharedXSessionTest::SetUp();
+    X11ClientTest::SetUp();
     if (HasFatalFailure()) return;
-    std::string error;
-    connection_ = Connection::open(display().c_str(), error);
-    ASSERT_NE(connection_, nullptr) << error;
-    events_ = std::make_unique<EventPump>(*connection_);
     list_ = std::make_unique<ClientWindowList>(*connection_, *events_);
-    client_ = std::make_unique<TestClient>(display());
   }
 
   // One walk, after the events that arrived meanwhile were handled (as the loop would): the
@@ -72,10 +65,7 @@ class WindowListTest : public quen::testing::SharedXSessionTest<true> {
     return value;
   }
 
-  std::unique_ptr<Connection> connection_;
-  std::unique_ptr<EventPump> events_;
   std::unique_ptr<ClientWindowList> list_;
-  std::unique_ptr<TestClient> client_;
 };
 
 
