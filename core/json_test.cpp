@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "core/record_json_test_support.h"
+#include "tests/support/record_json_test_support.h"
 
 namespace quen {
 namespace {

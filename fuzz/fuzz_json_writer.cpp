@@ -15,7 +15,7 @@
 #include <string>
 
 #include "core/json.h"
-#include "core/record_json_test_support.h"
+#include "tests/support/record_json_test_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "FocusTrail/src/focus_test_support.h"
+#include "tests/support/focus_test_support.h"
 
 namespace quen::focus {
 namespace {

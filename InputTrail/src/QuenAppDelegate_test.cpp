@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "InputTrail/src/test_support/agent_harness.h"
+#include "tests/support/input_agent_harness.h"
 
 namespace quen::input {
 namespace {

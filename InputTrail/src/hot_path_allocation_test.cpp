@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "InputTrail/src/test_support/agent_harness.h"
+#include "tests/support/input_agent_harness.h"
 #include "tests/support/allocation_counter.h"
 
 namespace quen::input {
