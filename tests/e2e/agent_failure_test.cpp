@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
-#include <thread>
 
 #include "tests/e2e/agent_session.h"
 
@@ -97,9 +96,9 @@ TEST_P(AgentEndTest, ServerGoingAwayEndsItWithOneLine) {
 }
 
 TEST_P(AgentEndTest, ParentHangingUpEndsItEvenWhenIdle) {
-  auto agent = GetParam() == Agent::FocusTrail ? startAgent() : startConnectedAgent();
+  // Its first line shows it in its loop; nothing changes after it, so it sits idle.
+  auto agent = startConnectedAgent();
   ASSERT_TRUE(agent);
-  std::this_thread::sleep_for(Milliseconds(1000));  // settled in its loop, writing nothing
   agent->process().closeOutput();
   const auto status = agent->process().waitForExit(EXIT_TIMEOUT);
   ASSERT_TRUE(status) << "still running " << EXIT_TIMEOUT.count() << " ms after the hang-up";

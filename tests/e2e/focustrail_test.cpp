@@ -198,15 +198,6 @@ TEST_F(FocusTrailTest, TitleIsFalseWithoutTheTitleFlag) {
   expectNoLineFor(*agent);
 }
 
-TEST_F(FocusTrailTest, TooFewArgumentsLeaveTheTitleFlagOff) {
-  auto client = startWindowClient();
-  client->activate(client->open("", "Secret"));
-  auto agent = startFocusTrail({"--argTitleNeeded", "true"});
-  const auto record = agent->nextRecord(LINE_TIMEOUT);
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->value("winTitle", Json()), false);
-}
-
 TEST_F(FocusTrailTest, RepeatedActivationWithNothingChangedWritesNothing) {
   auto alpha = startWindowClient();
   auto beta = startWindowClient();

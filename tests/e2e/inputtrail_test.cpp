@@ -54,7 +54,7 @@ TEST_F(InputTrailTest, LaunchLineThenSilenceWhileIdle) {
 
 TEST_F(InputTrailTest, MovesAreReportedOnceThenDefaults) {
   auto agent = startAndReadLaunchLine(false);
-  inject({"move-by", "5", "3", "move-by", "-5", "-3", "move-by", "20", "0", "move-by", "0", "20"});
+  inject({"mousermove 5 3", "mousermove -5 -3", "mousermove 20 0", "mousermove 0 20"});
   expectActivityThenIdle(*agent, activity(false, true, false));
   expectNoLineFor(*agent);
 }
@@ -63,41 +63,44 @@ TEST_F(InputTrailTest, PressesOfButtonsOneTwoThreeAndEightAreClicks) {
   auto agent = startAndReadLaunchLine(false);
   for (const char* button : {"1", "2", "3", "8"}) {
     SCOPED_TRACE(std::string("button ") + button);
-    inject({"click", button});
+    inject({std::string("mouseclick ") + button});
     expectActivityThenIdle(*agent, activity(true, false, false));
   }
 }
 
 TEST_F(InputTrailTest, KeyReleaseIsReportedWithTheKeysFlag) {
   auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
-  inject({"key", "a"});
+  inject({"key a"});
   expectActivityThenIdle(*agent, activity(false, false, true));
 }
 
 TEST_F(InputTrailTest, KeysAreNotReportedWithoutTheKeysFlag) {
   auto agent = startAndReadLaunchLine(/*keysNeeded=*/false);
-  inject({"key", "a", "3", "move-by", "10", "10"});
+  inject({"key a", "key a", "key a", "mousermove 10 10"});
   expectActivityThenIdle(*agent, activity(false, true, false));
 }
 
 TEST_F(InputTrailTest, HeldKeyCountsAtItsRelease) {
   auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
-  inject({"key-down", "b"});
+  inject({"keydown b"});
   expectNoLineFor(*agent, Milliseconds(1800));
-  inject({"key-up", "b"});
+  inject({"keyup b"});
   expectActivityThenIdle(*agent, activity(false, false, true));
 }
 
 TEST_F(InputTrailTest, ScrollingIsNeitherClickNorMove) {
   auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
   // The key release shows that the second was observed; the wheel adds nothing to it.
-  inject({"scroll", "down", "3", "scroll", "up", "scroll", "left", "scroll", "right", "key", "a"});
+  inject({"mouseclick 5", "mouseclick 5", "mouseclick 4", "mouseclick 6", "mouseclick 7", "key a"});
   expectActivityThenIdle(*agent, activity(false, false, true));
 }
 
 TEST_F(InputTrailTest, DragIsAClickButNotAMove) {
   auto agent = startAndReadLaunchLine(false);
-  inject({"drag", "200", "100"});
+  std::vector<std::string> drag = {"mousedown 1"};
+  for (int step = 0; step < 10; ++step) drag.push_back("mousermove 20 10");
+  drag.push_back("mouseup 1");
+  inject(drag);
   expectActivityThenIdle(*agent, activity(true, false, false));
 }
 

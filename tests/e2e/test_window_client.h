@@ -16,7 +16,8 @@ namespace quen::testing {
 
 // Where a title is written: _NET_WM_NAME (EWMH, UTF8_STRING, bytes as given, valid or
 // not), or WM_NAME (ICCCM) as STRING (ISO 8859-1) or as COMPOUND_TEXT.
-enum class TitleProperty { NetWmName, WmNameString, WmNameCompound };
+// Where a title goes: _NET_WM_NAME as UTF8_STRING, or WM_NAME as STRING; bytes as given.
+enum class TitleProperty { NetWmName, WmNameString };
 
 struct WindowOptions {
   std::uint16_t width = 400;
@@ -67,6 +68,7 @@ class TestWindowClient {
   void setGeometryHints(xcb_window_t window, const WindowOptions& options);
   xcb_window_t createWindow(const WindowOptions& options);
   std::optional<xcb_window_t> activeWindow();
+  xcb_window_t inputFocus();
   // Handles events until `matches` accepts one or `timeoutMilliseconds` pass.
   bool waitForEvent(const std::function<bool(const xcb_generic_event_t&)>& matches,
                     int timeoutMilliseconds);

@@ -6,14 +6,13 @@
 // taken byte for byte (so a test can send invalid UTF-8).
 //
 //   open [width=N] [height=N] [x=N] [y=N] [opacity=A] [type=NORMAL|DIALOG|DESKTOP|...]
-//        [class=instance.Class] [pid=yes|no] [as=net|string|compound] [: title]
-//   title <id> [as=net|string|compound] : text      untitle <id> [as=...]
+//        [class=instance.Class] [pid=yes|no] [as=net|string] [: title]
+//   title <id> [as=net|string] : text           untitle <id> [as=...]
 //   opacity <id> [value=A]  activate <id>    raise <id>    map <id>    unmap <id>
 //   destroy <id>        churn count=N rate=R         sync
 //
-// "as" chooses the title property: net is _NET_WM_NAME (UTF8_STRING, bytes as given),
-// string is WM_NAME as STRING (the UTF-8 text converted to ISO 8859-1), compound is
-// WM_NAME as COMPOUND_TEXT.
+// "as" chooses the title property: net is _NET_WM_NAME (UTF8_STRING), string is WM_NAME
+// (STRING); either way the bytes as given.
 
 #include <cstdio>
 #include <iostream>
@@ -65,7 +64,6 @@ std::string option(const Command& command, const std::string& key, const std::st
 TitleProperty titleProperty(const Command& command) {
   const std::string as = option(command, "as", "net");
   if (as == "string") return TitleProperty::WmNameString;
-  if (as == "compound") return TitleProperty::WmNameCompound;
   return TitleProperty::NetWmName;
 }
 

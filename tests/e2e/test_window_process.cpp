@@ -6,6 +6,10 @@ namespace quen::testing {
 
 namespace {
 constexpr Milliseconds ANSWER_TIMEOUT{10000};
+// xautomation's XTest client: relative motion, buttons and keys as device input (so they
+// raise XInput2 raw events, which a pointer warp does not); it syncs with the server before
+// it exits.
+constexpr const char* XTE_PATH = "/usr/bin/xte";
 }
 
 std::unique_ptr<TestWindowProcess> TestWindowProcess::start(const std::string& display) {
@@ -47,7 +51,7 @@ void TestWindowProcess::setTitle(xcb_window_t window, const std::string& title,
 
 void injectInput(const std::string& display, const std::vector<std::string>& actions) {
   SpawnOptions options;
-  options.arguments = {QUEN_TEST_INPUT_PATH};
+  options.arguments = {XTE_PATH};
   options.arguments.insert(options.arguments.end(), actions.begin(), actions.end());
   options.environment["DISPLAY"] = display;
   std::string error;

@@ -34,8 +34,8 @@ class TestWindowProcess {
   std::unique_ptr<ChildProcess> process_;
 };
 
-// Runs quen_test_input with `actions` on `display` and waits for it; a test failure when it
-// does not succeed.
+// Runs xte with `actions` (one xte command each: "mousermove 5 3", "mouseclick 1",
+// "key a", "keydown b", ...) on `display` and waits for it; a test failure when it fails.
 void injectInput(const std::string& display, const std::vector<std::string>& actions);
 
 }  // namespace quen::testing
