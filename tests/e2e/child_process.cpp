@@ -98,12 +98,15 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const SpawnOptions& options,
 }
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0 && !exitStatus_) {
+  // Ended as the parent application ends it: standard input closed and standard output
+  // hung up, so that it exits by itself (and writes what an exit writes, such as coverage
+  // counts); killed only when that does not end it.
+  closeIfOpen(inputFd_);
+  closeIfOpen(outputFd_);
+  if (pid_ > 0 && !waitForExit(Milliseconds(2000))) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  closeIfOpen(inputFd_);
-  closeIfOpen(outputFd_);
   closeIfOpen(errorFd_);
 }
 
