@@ -157,6 +157,35 @@ TEST_F(RawInputEventSourceTest, EachMonitorHearsItsMaskAndKeyReleasesAreSelected
   EXPECT_NE(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS, 0u);
 }
 
+TEST_F(RawInputEventSourceTest, ButtonHeldBeforeTheSourceStartedMakesADrag) {
+  client_->button(1, true);
+  install(maskFor(EventType::MouseMoved));
+  client_->moveTo(500, 300);
+  pumpFor(std::chrono::milliseconds(150));
+  EXPECT_TRUE(received_.empty()) << "the server said button 1 was down";
+  client_->button(1, false);
+  pumpFor(std::chrono::milliseconds(50));
+  client_->moveTo(520, 310);
+  pumpUntilReceived(1);
+  EXPECT_EQ(received_, std::vector<EventType>{EventType::MouseMoved});
+}
+
+TEST_F(RawInputEventSourceTest, ModifierKeyReleasesAreNoKeyReleases) {
+  hasRepeatingTimer_ = false;  // every release that counts is delivered
+  install(maskFor(EventType::KeyUp));
+  // Shift_L, Control_L, Alt_L, Super_L, ISO_Level3_Shift on Xvfb's default keymap.
+  for (const std::uint8_t modifier : {50, 37, 64, 133, 92}) {
+    client_->key(modifier, true);
+    client_->key(modifier, false);
+  }
+  client_->key(50, true);  // Shift+a counts once, for the a
+  client_->key(KEY_A, true);
+  client_->key(KEY_A, false);
+  client_->key(50, false);
+  pumpUntilReceived(1);
+  EXPECT_EQ(received_, std::vector<EventType>{EventType::KeyUp});
+}
+
 TEST_F(RawInputEventSourceTest, HandlerMayRemoveItsOwnMonitorAndNothingStaysSelected) {
   std::optional<platform::MonitorToken> token;
   int calls = 0;
