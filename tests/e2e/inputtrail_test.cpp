@@ -19,6 +19,18 @@ Json activity(bool click, bool move, bool key) {
 
 const Json IDLE = activity(false, false, false);
 
+// Runs a program of the system (xmodmap, say) against `display` and waits for it to end.
+void runOnDisplay(const std::string& display, const std::vector<std::string>& arguments) {
+  SpawnOptions options;
+  options.arguments = arguments;
+  options.environment["DISPLAY"] = display;
+  std::string error;
+  auto process = ChildProcess::spawn(options, error);
+  ASSERT_TRUE(process) << error;
+  const auto status = process->waitForExit(Milliseconds(30000));
+  ASSERT_TRUE(status && status->exitCode == 0) << arguments[0] << ": " << process->standardError();
+}
+
 class InputTrailTest : public AgentSessionTest {
  protected:
   void SetUp() override { startSession(/*withWindowManager=*/false); }
@@ -99,6 +111,45 @@ TEST_F(InputTrailTest, DragIsAClickButNotAMove) {
   auto agent = startAndReadLaunchLine(false);
   inject({"drag", "200", "100"});
   expectActivityThenIdle(*agent, activity(true, false, false));
+}
+
+TEST_F(InputTrailTest, ModifierKeysAloneAreNoKeyPresses) {
+  auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
+  // After a modifier alone, the click shows that the second was observed.
+  const std::pair<std::vector<std::string>, Json> rows[] = {
+      {{"key", "Shift_L", "click", "1"}, activity(true, false, false)},
+      {{"key", "Control_L", "click", "1"}, activity(true, false, false)},
+      {{"key-down", "Shift_L", "key", "a", "key-up", "Shift_L"}, activity(false, false, true)},
+  };
+  for (const auto& [input, expected] : rows) {
+    SCOPED_TRACE(input[1]);
+    inject(input);
+    expectActivityThenIdle(*agent, expected);
+  }
+}
+
+TEST_F(InputTrailTest, KeymapChangedDuringTheRunDecidesWhichKeysAreModifiers) {
+  auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
+  inject({"key", "#38"});  // a on Xvfb's keymap
+  expectActivityThenIdle(*agent, activity(false, false, true));
+  // The a key becomes Control_L; the former Control_L key (#37), a letter.
+  runOnDisplay(display(), {"/usr/bin/xmodmap", "-e", "clear control", "-e",
+                           "keycode 37 = eacute", "-e", "keycode 38 = Control_L"});
+  inject({"key", "#38", "click", "1"});
+  expectActivityThenIdle(*agent, activity(true, false, false));
+  inject({"key", "#37"});
+  expectActivityThenIdle(*agent, activity(false, false, true));
+}
+
+TEST_F(InputTrailTest, DragUnderWayAtLaunchIsNoMove) {
+  inject({"press", "1"});
+  auto agent = startAndReadLaunchLine(false);
+  ASSERT_TRUE(agent);
+  // The click of button 3 shows that the second was observed.
+  inject({"move-by", "30", "20", "move-by", "-10", "5", "release", "1", "click", "3"});
+  expectActivityThenIdle(*agent, activity(true, false, false));
+  inject({"move-by", "10", "10"});
+  expectActivityThenIdle(*agent, activity(false, true, false));
 }
 
 }  // namespace
