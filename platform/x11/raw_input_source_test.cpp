@@ -157,19 +157,6 @@ TEST_F(RawInputEventSourceTest, EachMonitorHearsItsMaskAndKeyReleasesAreSelected
   EXPECT_NE(selectedKinds() & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS, 0u);
 }
 
-TEST_F(RawInputEventSourceTest, ButtonHeldBeforeTheSourceStartedMakesADrag) {
-  client_->button(1, true);
-  install(maskFor(EventType::MouseMoved));
-  client_->moveTo(500, 300);
-  pumpFor(std::chrono::milliseconds(150));
-  EXPECT_TRUE(received_.empty()) << "the server said button 1 was down";
-  client_->button(1, false);
-  pumpFor(std::chrono::milliseconds(50));
-  client_->moveTo(520, 310);
-  pumpUntilReceived(1);
-  EXPECT_EQ(received_, std::vector<EventType>{EventType::MouseMoved});
-}
-
 TEST_F(RawInputEventSourceTest, ModifierKeyReleasesAreNoKeyReleases) {
   hasRepeatingTimer_ = false;  // every release that counts is delivered
   install(maskFor(EventType::KeyUp));
