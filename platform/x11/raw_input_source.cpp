@@ -92,10 +92,8 @@ void RawInputEventSource::handle(const xcb_ge_generic_event_t& event) {
   const auto& raw = reinterpret_cast<const xcb_input_raw_button_press_event_t&>(event);
   switch (event.event_type) {
     case XCB_INPUT_RAW_BUTTON_PRESS:
-      if (!alreadyRead(raw)) handleButton(raw.detail, true);
-      break;
     case XCB_INPUT_RAW_BUTTON_RELEASE:
-      if (!alreadyRead(raw)) handleButton(raw.detail, false);
+      handleButton(raw.detail, event.event_type == XCB_INPUT_RAW_BUTTON_PRESS, !alreadyRead(raw));
       break;
     case XCB_INPUT_RAW_MOTION:
       // Events still in flight when the kind was paused are dropped like the rest.
@@ -121,17 +119,17 @@ void RawInputEventSource::handle(const xcb_ge_generic_event_t& event) {
   }
 }
 
-void RawInputEventSource::handleButton(std::uint32_t button, bool pressed) {
+void RawInputEventSource::handleButton(std::uint32_t button, bool pressed, bool count) {
   if (isScrollButton(button) || button >= buttonHolders_.size()) return;
   std::uint8_t& holders = buttonHolders_[button];
   const bool wasHeld = heldButtons_ > 0;
-  if (pressed && holders < UINT8_MAX) {
+  if (count && pressed && holders < UINT8_MAX) {
     ++holders;
     ++heldButtons_;
-  } else if (!pressed && holders > 0) {
+  } else if (count && !pressed && holders > 0) {
     --holders;
     --heldButtons_;
-  } else if (!pressed) {
+  } else if (count && !pressed) {
     readHeldButtons();  // a release of a button nobody held: the count went wrong
   }
   if (wasHeld != (heldButtons_ > 0)) updateSelection(false);

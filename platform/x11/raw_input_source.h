@@ -19,9 +19,10 @@
 // and read from the server (XIQueryPointer on each master pointer) whenever the count may be
 // wrong: when releases start being selected (a drag may be under way), at a release of a
 // button nobody was known to hold, and at each repeating timer while a button is held. Raw
-// pointer events that the server sent before it answered such a read are already in the
-// answer and are dropped (an event carries the sequence number of the last request the
-// server had handled).
+// presses and releases that the server sent before it answered such a read are in the
+// answer already and change no count (an event carries the sequence number of the last
+// request the server had handled); raw motion sent before it is dropped, since whether a
+// button was held at that moment is unknown.
 //
 // Wake-ups at high input rates: after delivering MouseMoved or KeyUp, that kind is no longer
 // selected (and events of it still in flight are dropped) until the next repeating timer of
@@ -78,7 +79,8 @@ class RawInputEventSource final : public platform::EventSource {
   };
 
   void handle(const xcb_ge_generic_event_t& event);
-  void handleButton(std::uint32_t button, bool pressed);
+  // `count`: whether the event changes the held buttons (it is newer than the last read).
+  void handleButton(std::uint32_t button, bool pressed, bool count);
   // Whether a raw pointer event was sent before the last read of the held buttons.
   bool alreadyRead(const xcb_input_raw_button_press_event_t& event);
   void readHeldButtons();
