@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
   # a headless X session for the end-to-end tests and the demo
-  xvfb openbox xdotool xautomation x11-utils xterm
+  xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm
 )
 
 missing=()

@@ -59,7 +59,9 @@ inline constexpr std::uint64_t APP_NAP_ACTIVITY_OPTIONS = 0x00EFFFFF;
 inline constexpr const char* APP_NAP_ACTIVITY_REASON = "Hourlet watching if user active";
 
 // The event masks of the three monitors. Drags, button releases, the scroll wheel, key
-// presses and modifier changes are not watched.
+// presses and modifier changes are not watched; pressing and releasing a modifier key alone
+// (Shift, Control, Option or Alt, Command or Super, Caps Lock) is a modifier change, not a
+// key release, on every backend.
 inline constexpr platform::EventMask MOUSE_CLICK_MASK =
     platform::maskFor(platform::EventType::LeftMouseDown) |
     platform::maskFor(platform::EventType::RightMouseDown) |

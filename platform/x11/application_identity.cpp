@@ -52,12 +52,7 @@ std::optional<OwnerFacts> ApplicationIdentity::readOwner(xcb_window_t client) {
   if (!classReply || !connection_.alive()) return std::nullopt;
 
   OwnerFacts owner;
-  owner.pid = clientPids.pidOf(client).value_or(0);
-  if (owner.pid == 0) {
-    const auto published = propertyFirstCardinal(publishedPid.get());
-    if (published && *published > 0 && *published <= 0x7FFFFFFF)
-      owner.pid = static_cast<std::int32_t>(*published);
-  }
+  owner.pid = clientPids.ownerOf(client, publishedPid.get());
   if (const auto classBytes = propertyBytes(classReply.get()))
     owner.windowClass = parseWindowClass(*classBytes);
   if (owner.pid > 0) owner.process = factsOf(owner.pid);

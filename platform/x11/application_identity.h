@@ -36,7 +36,7 @@ struct ProcessFacts {
 // What the server and /proc say of a window's owner: everything its description is made of
 // except the desktop entry, which is looked up again at each description.
 struct OwnerFacts {
-  std::int32_t pid = 0;  // 0 when it cannot be found
+  std::int32_t pid = 0;  // a negative stand-in when it cannot be found (ClientPidQuery)
   WindowClass windowClass;
   ProcessFacts process;  // empty without a pid
 };
@@ -46,7 +46,8 @@ class ApplicationIdentity {
   explicit ApplicationIdentity(Connection& connection);
 
   // One round trip. None when the window no longer exists. A window whose process id cannot
-  // be found is described with process id 0.
+  // be found is described with its client's stand-in (ClientPidQuery::ownerOf), which the
+  // window list gives that client's windows as their owner.
   std::optional<platform::RunningApplication> describe(xcb_window_t client);
 
   // The two halves of describe: the round trip (and the reads of /proc), then the naming,

@@ -1,5 +1,6 @@
 #include "platform/x11/client_pids.h"
 
+#include <bit>
 #include <vector>
 
 #include "platform/x11/x11_reply.h"
@@ -40,6 +41,18 @@ std::optional<std::int32_t> ClientPidQuery::pidOf(xcb_window_t window) const {
   const auto found = pidByClientBase_.find(window & ~connection_->resourceIdMask());
   if (found == pidByClientBase_.end()) return std::nullopt;
   return found->second;
+}
+
+std::int32_t ClientPidQuery::ownerOf(xcb_window_t window,
+                                     const xcb_get_property_reply_t* publishedPid) const {
+  if (const auto pid = pidOf(window)) return *pid;
+  const auto published = propertyFirstCardinal(publishedPid);
+  if (published && *published > 0 && *published <= 0x7FFFFFFF)
+    return static_cast<std::int32_t>(*published);
+  const std::uint32_t mask = connection_ != nullptr ? connection_->resourceIdMask() : 0;
+  const int shift = std::countr_one(mask);
+  const std::uint32_t client = shift < 32 ? (window & ~mask) >> shift : 0;
+  return -1 - static_cast<std::int32_t>(client & 0x7FFFFFFF);
 }
 
 }  // namespace quen::x11

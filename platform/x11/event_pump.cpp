@@ -23,6 +23,11 @@ void EventPump::onStructureEvent(std::function<void(const xcb_generic_event_t&)>
   structureHandlers_.push_back(std::move(handler));
 }
 
+void EventPump::onMappingNotify(
+    std::function<void(const xcb_mapping_notify_event_t&)> handler) {
+  mappingHandlers_.push_back(std::move(handler));
+}
+
 void EventPump::onGenericEvent(std::function<void(const xcb_ge_generic_event_t&)> handler) {
   genericHandlers_.push_back(std::move(handler));
 }
@@ -59,6 +64,10 @@ void EventPump::dispatch(const xcb_generic_event_t& event) {
     case XCB_UNMAP_NOTIFY:
     case XCB_REPARENT_NOTIFY:
       for (const auto& handler : structureHandlers_) handler(event);
+      return;
+    case XCB_MAPPING_NOTIFY:
+      for (const auto& handler : mappingHandlers_)
+        handler(reinterpret_cast<const xcb_mapping_notify_event_t&>(event));
       return;
     case XCB_GE_GENERIC:
       for (const auto& handler : genericHandlers_)

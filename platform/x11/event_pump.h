@@ -24,6 +24,9 @@ class EventPump {
   // CreateNotify, DestroyNotify, MapNotify, UnmapNotify and ReparentNotify (the structure
   // events that SubstructureNotify on a window reports of its children).
   void onStructureEvent(std::function<void(const xcb_generic_event_t&)> handler);
+  // MappingNotify: the keyboard, modifier or pointer mapping changed. The server sends it to
+  // every client, unasked.
+  void onMappingNotify(std::function<void(const xcb_mapping_notify_event_t&)> handler);
   // XGE events (XInput2's among them).
   void onGenericEvent(std::function<void(const xcb_ge_generic_event_t&)> handler);
   // Called after each pass over the queue; returns whether it sent requests (whose waits may
@@ -41,6 +44,7 @@ class EventPump {
   // Lists, so that a service set up from inside a callback may add its handlers.
   std::list<std::function<void(const xcb_property_notify_event_t&)>> propertyHandlers_;
   std::list<std::function<void(const xcb_generic_event_t&)>> structureHandlers_;
+  std::list<std::function<void(const xcb_mapping_notify_event_t&)>> mappingHandlers_;
   std::list<std::function<void(const xcb_ge_generic_event_t&)>> genericHandlers_;
   std::list<std::function<bool()>> afterEvents_;
 };

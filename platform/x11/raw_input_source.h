@@ -12,25 +12,38 @@
 // - raw motion that moves x or y (valuator 0 or 1 present) while no button is held is
 //   MouseMoved: motion with a button held is a drag, motion on scroll axes only is
 //   scrolling, and neither is a move;
-// - a raw key release is KeyUp (auto-repeat sends presses only, so a held key counts once).
+// - a raw key release is KeyUp (auto-repeat sends presses only, so a held key counts once),
+//   unless the key is a modifier key (ModifierKeys): that release only changes modifiers.
+//
+// Held buttons: counted from raw presses and releases (per button, how many devices hold it),
+// and read from the server (XIQueryPointer on each master pointer) whenever the count may be
+// wrong: when releases start being selected (a drag may be under way), at a release of a
+// button nobody was known to hold, and at each repeating timer while a button is held. Raw
+// presses and releases that the server sent before it answered such a read are in the
+// answer already and change no count (an event carries the sequence number of the last
+// request the server had handled); raw motion sent before it is dropped, since whether a
+// button was held at that moment is unknown.
 //
 // Wake-ups at high input rates: after delivering MouseMoved or KeyUp, that kind is no longer
 // selected (and events of it still in flight are dropped) until the next repeating timer of
 // the loop fires, and motion is not selected while a button is held (it could not be a
-// move). Button presses and releases stay selected, so the held-button state stays right. Handlers therefore learn of the first
-// move and the first key release of each timer period, and of every click: enough for a
-// report that says, once per period, which kinds occurred.
+// move). Button presses and releases stay selected, so the held-button state stays right.
+// Handlers therefore learn of the first move and the first key release of each timer
+// period, and of every click: enough for a report that says, once per period, which kinds
+// occurred.
 
 #include <xcb/xinput.h>
 
-#include <bitset>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <list>
 #include <optional>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/x11/event_pump.h"
+#include "platform/x11/modifier_keys.h"
 #include "platform/x11/x11_connection.h"
 
 namespace quen::x11 {
@@ -53,6 +66,9 @@ class RawInputEventSource final : public platform::EventSource {
 
   // Selects again the kinds paused since the last repeating timer fired.
   void resumePausedKinds();
+  // Reads the held buttons from the server again while some are believed held; called at
+  // each repeating timer, so that a count gone wrong cannot hide moves for longer.
+  void recheckHeldButtons();
 
  private:
   struct Monitor {
@@ -63,7 +79,12 @@ class RawInputEventSource final : public platform::EventSource {
   };
 
   void handle(const xcb_ge_generic_event_t& event);
-  void handleButton(std::uint32_t button, bool pressed);
+  // `count`: whether the event changes the held buttons (it is newer than the last read).
+  void handleButton(std::uint32_t button, bool pressed, bool count);
+  // Whether a raw pointer event was sent before the last read of the held buttons.
+  bool alreadyRead(const xcb_input_raw_button_press_event_t& event);
+  void readHeldButtons();
+  void forgetHeldButtons();
   void deliver(platform::EventType type);
   std::uint32_t wantedSelection() const;
   // Sends the selection when it changed; returns whether the server accepted it (checked
@@ -78,7 +99,11 @@ class RawInputEventSource final : public platform::EventSource {
   std::list<Monitor> monitors_;
   platform::MonitorToken nextToken_ = 1;
   int delivering_ = 0;
-  std::bitset<256> heldButtons_;
+  ModifierKeys modifierKeys_;
+  std::vector<xcb_input_device_id_t> masterPointers_;
+  std::array<std::uint8_t, 256> buttonHolders_{};  // by button: how many devices hold it
+  int heldButtons_ = 0;                            // the sum of buttonHolders_
+  std::optional<std::uint32_t> heldButtonsReadAt_;  // the read's sequence, until passed
   bool motionPaused_ = false;
   bool keyReleasePaused_ = false;
   std::uint32_t selected_ = 0;

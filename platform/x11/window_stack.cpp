@@ -165,11 +165,9 @@ void WindowStack::describeClients(const std::vector<xcb_window_t>& topLevels) {
     // A client that vanished is searched for again at the next poll, if its frame remains.
     if (!topLevel.clientExists) topLevel.searched = false;
     topLevel.desktop = propertyHoldsItem(type.get(), atoms.netWmWindowTypeDesktop);
-    topLevel.ownerPid = topLevel.clientExists ? pids.pidOf(clients[index]) : std::nullopt;
-    const auto published = propertyFirstCardinal(publishedPid.get());
-    if (topLevel.clientExists && !topLevel.ownerPid && published && *published > 0 &&
-        *published <= 0x7FFFFFFF)
-      topLevel.ownerPid = static_cast<std::int32_t>(*published);
+    topLevel.ownerPid = topLevel.clientExists
+                            ? std::optional(pids.ownerOf(clients[index], publishedPid.get()))
+                            : std::nullopt;
   }
 }
 

@@ -25,7 +25,8 @@ namespace quen::x11 {
 
 struct StackedWindow {
   xcb_window_t client = XCB_WINDOW_NONE;
-  std::optional<std::int32_t> ownerPid;  // XRes, else _NET_WM_PID
+  // XRes, else _NET_WM_PID, else the client's stand-in (ClientPidQuery::ownerOf)
+  std::optional<std::int32_t> ownerPid;
 };
 
 class WindowStack {

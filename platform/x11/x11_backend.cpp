@@ -45,7 +45,10 @@ class X11Backend final : public platform::Backend {
     if (!eventSource_) {
       eventSource_ = std::make_unique<RawInputEventSource>(
           *connection_, events_, [this] { return loop_.hasRepeatingTimer(); });
-      loop_.afterRepeatingTimer([this] { eventSource_->resumePausedKinds(); });
+      loop_.afterRepeatingTimer([this] {
+        eventSource_->resumePausedKinds();
+        eventSource_->recheckHeldButtons();
+      });
     }
     return *eventSource_;
   }

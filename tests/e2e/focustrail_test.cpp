@@ -96,6 +96,30 @@ TEST_F(FocusTrailTest, ServerKnowsThePidOfAWindowThatPublishesNone) {
   EXPECT_EQ(record.value("winTitle", Json()), "No pid");
 }
 
+// Without the X-Resource extension, a client that publishes no _NET_WM_PID has no known pid.
+class FocusTrailWithoutClientPidsTest : public FocusTrailTest {
+ protected:
+  void SetUp() override { startSession(/*withWindowManager=*/true, {"-extension", "X-Resource"}); }
+};
+
+TEST_F(FocusTrailWithoutClientPidsTest, WindowWithoutPidBelongsOnlyToItsOwnClient) {
+  auto first = startWindowClient(), second = startWindowClient();
+  const xcb_window_t large = first->open("pid=no class=first.First", "First");
+  second->activate(second->open("pid=no class=second.Second width=40 height=40", "Second"));
+  auto agent = startFocusTrail(focusArguments(/*titleNeeded=*/true));
+  auto ofClient = [](const char* identifier) {
+    return [identifier](const Json& record) { return record["appIdentifier"] == identifier; };
+  };
+  // The second client's only window is too small; the first client's is not the second's.
+  const auto record = agent->waitForRecord(ofClient("second"), LINE_TIMEOUT);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->value("winTitle", Json()), false);
+  first->activate(large);
+  const auto firstRecord = agent->waitForRecord(ofClient("first"), LINE_TIMEOUT);
+  ASSERT_TRUE(firstRecord);
+  EXPECT_EQ(firstRecord->value("winTitle", Json()), "First");
+}
+
 TEST_F(FocusTrailTest, DesktopEntryNamesTheApplicationInTheUsersLanguage) {
   std::ofstream(applicationsDirectory() / "org.example.QuenTest.desktop")
       << "[Desktop Entry]\nType=Application\nName=Quen Test\nName[de]=Quen Pr\xC3\xBC" "fung\n"

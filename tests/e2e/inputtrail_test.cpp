@@ -104,5 +104,43 @@ TEST_F(InputTrailTest, DragIsAClickButNotAMove) {
   expectActivityThenIdle(*agent, activity(true, false, false));
 }
 
+TEST_F(InputTrailTest, ModifierKeysAloneAreNoKeyPresses) {
+  auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
+  // After a modifier alone, the click shows that the second was observed.
+  const std::pair<std::vector<std::string>, Json> rows[] = {
+      {{"key Shift_L", "mouseclick 1"}, activity(true, false, false)},
+      {{"key Control_L", "mouseclick 1"}, activity(true, false, false)},
+      {{"keydown Shift_L", "key a", "keyup Shift_L"}, activity(false, false, true)},
+  };
+  for (const auto& [input, expected] : rows) {
+    SCOPED_TRACE(input.front());
+    inject(input);
+    expectActivityThenIdle(*agent, expected);
+  }
+}
+
+TEST_F(InputTrailTest, KeymapChangedDuringTheRunDecidesWhichKeysAreModifiers) {
+  auto agent = startAndReadLaunchLine(/*keysNeeded=*/true);
+  inject({"key a"});  // keycode 38 on Xvfb's keymap
+  expectActivityThenIdle(*agent, activity(false, false, true));
+  // The a key becomes Control_L; the former Control_L key (#37), a letter.
+  runOnDisplay(display(), {"/usr/bin/xmodmap", "-e", "clear control", "-e",
+                           "keycode 37 = eacute", "-e", "keycode 38 = Control_L"});
+  inject({"key Control_L", "mouseclick 1"});  // now keycode 38
+  expectActivityThenIdle(*agent, activity(true, false, false));
+  inject({"key eacute"});  // now keycode 37
+  expectActivityThenIdle(*agent, activity(false, false, true));
+}
+
+TEST_F(InputTrailTest, DragUnderWayAtLaunchIsNoMove) {
+  inject({"mousedown 1"});
+  auto agent = startAndReadLaunchLine(false);
+  // The click of button 3 shows that the second was observed.
+  inject({"mousermove 30 20", "mousermove -10 5", "mouseup 1", "mouseclick 3"});
+  expectActivityThenIdle(*agent, activity(true, false, false));
+  inject({"mousermove 10 10"});
+  expectActivityThenIdle(*agent, activity(false, true, false));
+}
+
 }  // namespace
 }  // namespace quen::testing

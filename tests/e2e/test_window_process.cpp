@@ -49,17 +49,22 @@ void TestWindowProcess::setTitle(xcb_window_t window, const std::string& title,
   command("title " + std::to_string(window) + " as=" + as + " : " + title);
 }
 
-void injectInput(const std::string& display, const std::vector<std::string>& actions) {
+void runOnDisplay(const std::string& display, const std::vector<std::string>& arguments) {
   SpawnOptions options;
-  options.arguments = {XTE_PATH};
-  options.arguments.insert(options.arguments.end(), actions.begin(), actions.end());
+  options.arguments = arguments;
   options.environment["DISPLAY"] = display;
   std::string error;
   auto process = ChildProcess::spawn(options, error);
   ASSERT_TRUE(process) << error;
   const auto status = process->waitForExit(Milliseconds(30000));
   ASSERT_TRUE(status && status->exitCode == 0)
-      << "input injection failed: " << process->standardError();
+      << arguments.front() << " failed: " << process->standardError();
+}
+
+void injectInput(const std::string& display, const std::vector<std::string>& actions) {
+  std::vector<std::string> arguments = {XTE_PATH};
+  arguments.insert(arguments.end(), actions.begin(), actions.end());
+  runOnDisplay(display, arguments);
 }
 
 }  // namespace quen::testing

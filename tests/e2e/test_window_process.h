@@ -34,6 +34,10 @@ class TestWindowProcess {
   std::unique_ptr<ChildProcess> process_;
 };
 
+// Runs a program of the system (`arguments`, its path first) on `display` and waits for it
+// to end; a test failure when it fails.
+void runOnDisplay(const std::string& display, const std::vector<std::string>& arguments);
+
 // Runs xte with `actions` (one xte command each: "mousermove 5 3", "mouseclick 1",
 // "key a", "keydown b", ...) on `display` and waits for it; a test failure when it fails.
 void injectInput(const std::string& display, const std::vector<std::string>& actions);

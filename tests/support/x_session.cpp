@@ -148,9 +148,10 @@ bool contains(const std::vector<std::uint32_t>& items, std::uint32_t item) {
 
 }  // namespace
 
-std::unique_ptr<XSession> XSession::start(bool withWindowManager, std::string& error) {
+std::unique_ptr<XSession> XSession::start(bool withWindowManager, std::string& error,
+                                          const std::vector<std::string>& serverArguments) {
   std::unique_ptr<XSession> session(new XSession());
-  if (!session->startServer(error)) return nullptr;
+  if (!session->startServer(error, serverArguments)) return nullptr;
   if (withWindowManager && !session->startWindowManager(error)) return nullptr;
   return session;
 }
@@ -165,15 +166,16 @@ XSession::~XSession() {
   }
 }
 
-bool XSession::startServer(std::string& error) {
+bool XSession::startServer(std::string& error, const std::vector<std::string>& serverArguments) {
   int displayPipe[2];
   if (::pipe2(displayPipe, O_CLOEXEC) != 0) {
     error = "cannot make a pipe";
     return false;
   }
-  serverPid_ = spawn({"Xvfb", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
-                      "-displayfd", std::to_string(DISPLAY_FD_IN_SERVER)},
-                     {}, displayPipe[1]);
+  std::vector<std::string> command{"Xvfb", "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                                   "-noreset", "-displayfd", std::to_string(DISPLAY_FD_IN_SERVER)};
+  command.insert(command.end(), serverArguments.begin(), serverArguments.end());
+  serverPid_ = spawn(command, {}, displayPipe[1]);
   ::close(displayPipe[1]);
   std::string number;
   const auto deadline = steady_clock::now() + READY_TIMEOUT;

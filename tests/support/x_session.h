@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct xcb_connection_t;
 
@@ -19,7 +20,9 @@ namespace quen::testing {
 
 class XSession {
  public:
-  static std::unique_ptr<XSession> start(bool withWindowManager, std::string& error);
+  // `serverArguments` are added to Xvfb's command line ("-extension X-Resource", say).
+  static std::unique_ptr<XSession> start(bool withWindowManager, std::string& error,
+                                         const std::vector<std::string>& serverArguments = {});
   ~XSession();
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
@@ -29,7 +32,7 @@ class XSession {
 
  private:
   XSession() = default;
-  bool startServer(std::string& error);
+  bool startServer(std::string& error, const std::vector<std::string>& serverArguments);
   bool startWindowManager(std::string& error);
   std::string awaitWindowManager(xcb_connection_t* connection) const;
   void removeServerLeftovers() const;
