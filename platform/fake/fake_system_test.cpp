@@ -70,6 +70,18 @@ TEST_F(FakeClockTest, RepeatingTimerDoesNotDriftOverManyPeriods) {
   EXPECT_EQ(fake.now(), 87'400.0);
 }
 
+// A callback that takes time delays the others, and a repeating timer skips the periods
+// it missed, as the real run loops do.
+TEST_F(FakeClockTest, SlowCallbackDelaysTheOthersAndItsTimerSkipsThePeriodsItMissed) {
+  loop.scheduleRepeating(1.0, [this] {
+    log.push_back("tick@" + std::to_string(fake.now()));
+    if (log.size() == 1) fake.advance(2.5);
+  });
+  loop.scheduleOnce(2.0, logger("once"));
+  fake.advance(5.0);
+  EXPECT_EQ(log, (Log{"tick@1.000000", "once@3.500000", "tick@4.000000", "tick@5.000000"}));
+}
+
 TEST_F(FakeClockTest, DelayedCallScheduledFromACallbackFiresWithinTheSameAdvance) {
   loop.scheduleOnce(1.0, [this] {
     log.push_back("outer@" + std::to_string(fake.now()));
