@@ -38,6 +38,14 @@
   }
 }
 
+// Asked at launch on macOS 12 and later; from macOS 14 AppKit logs a warning on standard
+// error for a delegate that does not answer, and standard error carries nothing but fatal
+// diagnostics. The agent has no windows, so it has no state to restore: YES costs nothing.
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)application {
+  (void)application;
+  return YES;
+}
+
 @end
 
 // The target of one repeating NSTimer. Target/selector timers exist on every supported
@@ -111,7 +119,9 @@ class AppKitRunLoop final : public quen::platform::RunLoop {
       NSApplication* application = [NSApplication sharedApplication];
       // A windowless agent: no Dock icon, no menu bar, never the active application (so
       // activating it below takes the focus from no one). A bare executable starts with
-      // this policy; one with an embedded Info.plist must ask for it.
+      // this policy; one with an embedded Info.plist must ask for it. The Info.plist's
+      // LSBackgroundOnly already starts the process in the background, so no Dock icon
+      // shows before this call.
       [application setActivationPolicy:NSApplicationActivationPolicyProhibited];
       quenLaunchDelegate = [[QuenLaunchDelegate alloc] initWithLaunch:std::move(didFinishLaunching)];
       application.delegate = quenLaunchDelegate;
