@@ -11,6 +11,33 @@
 
 #include "platform/macos/macos_services.h"
 
+// The observer of one distributed notification: calls its callback each time the
+// notification arrives. The block-based registration has no suspension behaviour of its own
+// (it coalesces), so this target/selector object is registered instead.
+@interface QuenNotificationTarget : NSObject
+- (instancetype)initWithCallback:(std::function<void()>)callback;
+- (void)notificationArrived:(NSNotification*)notification;
+@end
+
+@implementation QuenNotificationTarget {
+  std::function<void()> _callback;
+}
+
+- (instancetype)initWithCallback:(std::function<void()>)callback {
+  self = [super init];
+  if (self != nil) _callback = std::move(callback);
+  return self;
+}
+
+- (void)notificationArrived:(NSNotification*)notification {
+  (void)notification;
+  @autoreleasepool {
+    _callback();
+  }
+}
+
+@end
+
 namespace {
 
 // Posted by the system when a process's accessibility trust may have changed.
@@ -33,26 +60,27 @@ class AccessibilityServices final : public quen::platform::Accessibility {
     }
   }
 
-  // Distributed notifications are delivered on the main thread's run loop, so the callback
-  // runs there (no queue is given).
+  // AppKit suspends the delivery of distributed notifications while the application is not
+  // active, and this agent is never active (its activation policy is Prohibited): delivery
+  // that is never suspended is asked for, so each announcement arrives when it is posted.
+  // A registration from the main thread is delivered on the main thread's run loop, one
+  // callback per notification. The center does not retain its observers: observers_ does.
   void observeTrustChanges(std::function<void()> callback) override {
     @autoreleasepool {
-      id observer = [[NSDistributedNotificationCenter defaultCenter]
-          addObserverForName:ACCESSIBILITY_CHANGED
-                      object:nil
-                       queue:nil
-                  usingBlock:^(NSNotification* notification) {
-                    (void)notification;
-                    @autoreleasepool {
-                      callback();
-                    }
-                  }];
-      [observers_ addObject:observer];
+      QuenNotificationTarget* target =
+          [[QuenNotificationTarget alloc] initWithCallback:std::move(callback)];
+      [[NSDistributedNotificationCenter defaultCenter]
+          addObserver:target
+             selector:@selector(notificationArrived:)
+                 name:ACCESSIBILITY_CHANGED
+               object:nil
+          suspensionBehavior:NSNotificationSuspensionBehaviorDeliverImmediately];
+      [observers_ addObject:target];
     }
   }
 
  private:
-  NSMutableArray* observers_;  // the tokens addObserverForName: returned
+  NSMutableArray* observers_;  // the registered targets, removed from the center at the end
 };
 
 }  // namespace
