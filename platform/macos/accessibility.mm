@@ -9,34 +9,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/macos/callback_target.h"
 #include "platform/macos/macos_services.h"
-
-// The observer of one distributed notification: calls its callback each time the
-// notification arrives. The block-based registration has no suspension behaviour of its own
-// (it coalesces), so this target/selector object is registered instead.
-@interface QuenNotificationTarget : NSObject
-- (instancetype)initWithCallback:(std::function<void()>)callback;
-- (void)notificationArrived:(NSNotification*)notification;
-@end
-
-@implementation QuenNotificationTarget {
-  std::function<void()> _callback;
-}
-
-- (instancetype)initWithCallback:(std::function<void()>)callback {
-  self = [super init];
-  if (self != nil) _callback = std::move(callback);
-  return self;
-}
-
-- (void)notificationArrived:(NSNotification*)notification {
-  (void)notification;
-  @autoreleasepool {
-    _callback();
-  }
-}
-
-@end
 
 namespace {
 
@@ -67,11 +41,11 @@ class AccessibilityServices final : public quen::platform::Accessibility {
   // callback per notification. The center does not retain its observers: observers_ does.
   void observeTrustChanges(std::function<void()> callback) override {
     @autoreleasepool {
-      QuenNotificationTarget* target =
-          [[QuenNotificationTarget alloc] initWithCallback:std::move(callback)];
+      QuenCallbackTarget* target =
+          [[QuenCallbackTarget alloc] initWithCallback:std::move(callback)];
       [[NSDistributedNotificationCenter defaultCenter]
           addObserver:target
-             selector:@selector(notificationArrived:)
+             selector:@selector(call:)
                  name:ACCESSIBILITY_CHANGED
                object:nil
           suspensionBehavior:NSNotificationSuspensionBehaviorDeliverImmediately];

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/macos/callback_target.h"
 #include "platform/macos/macos_services.h"
 
 // The application delegate: hands the launch over to the agent once AppKit has finished
@@ -48,14 +49,7 @@
 
 @end
 
-// The target of one repeating NSTimer. Target/selector timers exist on every supported
-// system; the block-based ones need macOS 10.12, above the x86_64 minimum of 10.10.
-@interface QuenTimerTarget : NSObject
-- (instancetype)initWithCallback:(std::function<void()>)callback;
-- (void)fire:(NSTimer*)timer;
-@end
-
-@implementation QuenTimerTarget {
+@implementation QuenCallbackTarget {
   std::function<void()> _callback;
 }
 
@@ -65,8 +59,8 @@
   return self;
 }
 
-- (void)fire:(NSTimer*)timer {
-  (void)timer;
+- (void)call:(id)sender {
+  (void)sender;
   @autoreleasepool {
     _callback();
   }
@@ -96,10 +90,11 @@ class AppKitRunLoop final : public quen::platform::RunLoop {
   void scheduleRepeating(quen::platform::Seconds interval,
                          std::function<void()> callback) override {
     @autoreleasepool {
-      QuenTimerTarget* target = [[QuenTimerTarget alloc] initWithCallback:std::move(callback)];
+      QuenCallbackTarget* target =
+          [[QuenCallbackTarget alloc] initWithCallback:std::move(callback)];
       NSTimer* timer = [NSTimer scheduledTimerWithTimeInterval:interval
                                                         target:target
-                                                      selector:@selector(fire:)
+                                                      selector:@selector(call:)
                                                       userInfo:nil
                                                        repeats:YES];
       [[NSRunLoop currentRunLoop] addTimer:timer forMode:NSDefaultRunLoopMode];
