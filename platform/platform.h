@@ -105,6 +105,13 @@ class ScriptService {
   virtual ~ScriptService() = default;
   // Makes, compiles and runs one script object for `source`, then releases it.
   virtual ScriptRun run(const std::string& source) = 0;
+  // Whether the application with process id `processIdentifier` is still running. A
+  // script addressed to an application by name launches it when it is not; a backend that
+  // runs no scripts has nothing to launch and answers yes.
+  virtual bool isApplicationRunning(std::int32_t processIdentifier) {
+    (void)processIdentifier;
+    return true;
+  }
 };
 
 // The OS's answers about screen-capture access.

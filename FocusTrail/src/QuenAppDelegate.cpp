@@ -57,7 +57,7 @@ void QuenAppDelegate::collectData(const platform::RunningApplication& applicatio
   // The list is walked on every report, whether or not the title is wanted.
   WindowChoice window = chooseWindow(backend_.windowList(), application.processIdentifier,
                                      FEAT_FLAG__TITLE_NEEDED);
-  const UrlAnswer answer = getUrlForAppName(appName, backend_.scripts());
+  const UrlAnswer answer = getUrlForAppName(appName, application.processIdentifier, backend_.scripts());
 
   report_.set("appName", std::move(appName));
   report_.set("appIdentifier", identityValue(application.bundleIdentifier, UNKNOWN_APP_IDENTIFIER));

@@ -13,11 +13,20 @@ namespace {
 // Apple Event Manager result codes (MacErrors.h).
 constexpr std::int64_t errAETargetAddressNotPermitted = -1742;
 constexpr std::int64_t errAEEventNotPermitted = -1743;
+// Process Manager: "application isn't running".
+constexpr std::int64_t procNotFound = -600;
 
 // The tab term used when a browser's binding names none.
 constexpr std::string_view DEFAULT_TAB_TYPE = "active";
 
 UrlAnswer failure(std::string_view token) { return {false, Value(ERROR_SCHEMA.codeFor(token))}; }
+
+// The code for an error number without a code of its own.
+UrlAnswer otherFailure(std::int64_t number) {
+  std::string code(ERROR_SCHEMA.codeFor("AE_KNOWN_OTHER"));
+  code += std::to_string(number);
+  return {false, Value(std::move(code))};
+}
 
 const BrowserBinding* findBrowser(std::string_view appName) {
   for (const BrowserBinding& binding : BROWSERS_AE_BINDINGS)
@@ -34,9 +43,7 @@ UrlAnswer failureFromErrorInformation(const platform::ScriptRun& run) {
   if (*number == errAETargetAddressNotPermitted)
     return failure("AE_KNOWN_TARGET_ADDRESS_NOT_PERMITTED");
   if (*number == errAEEventNotPermitted) return failure("AE_KNOWN_EVENT_NOT_PERMITTED");
-  std::string code(ERROR_SCHEMA.codeFor("AE_KNOWN_OTHER"));
-  code += std::to_string(*number);
-  return {false, Value(std::move(code))};
+  return otherFailure(*number);
 }
 
 }  // namespace
@@ -51,11 +58,13 @@ std::string composeUrlScript(std::string_view appName, std::string_view tabType)
   return script;
 }
 
-UrlAnswer getUrlForAppName(const Value& appName, platform::ScriptService& scripts) {
+UrlAnswer getUrlForAppName(const Value& appName, std::int32_t processIdentifier,
+                           platform::ScriptService& scripts) {
   if (!FEAT_FLAG__URL_NEEDED) return {false, false};
   if (!appName.isText()) return failure("APP_NONAME");
   const BrowserBinding* binding = findBrowser(appName.asText());
   if (binding == nullptr) return {false, false};
+  if (!scripts.isApplicationRunning(processIdentifier)) return otherFailure(procNotFound);
   return getBrowserUrl(appName.asText(), binding->tabType.value_or(DEFAULT_TAB_TYPE), scripts);
 }
 

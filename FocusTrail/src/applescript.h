@@ -3,6 +3,7 @@
 // The browser URL query: asks a known browser, through its scripting interface, for the URL
 // of its frontmost tab.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,7 +26,11 @@ std::string composeUrlScript(std::string_view appName, std::string_view tabType)
 
 // Asks the application named `appName` for its frontmost tab's URL, when URLs are wanted
 // and the name is that of a known browser. A name that is not text is no usable name.
-UrlAnswer getUrlForAppName(const Value& appName, platform::ScriptService& scripts);
+// The script would launch a browser that is not running, so none is run when the process
+// `processIdentifier` has quit: the answer is then the code an application that is not
+// running gives (-600, "E_AE_KNOWN_OTHER-600").
+UrlAnswer getUrlForAppName(const Value& appName, std::int32_t processIdentifier,
+                           platform::ScriptService& scripts);
 
 // Runs one query against `appName`, making, running and releasing one script object.
 UrlAnswer getBrowserUrl(std::string_view appName, std::string_view tabType,

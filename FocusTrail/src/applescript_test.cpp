@@ -13,6 +13,7 @@ using platform::ScriptRun;
 using Stage = ScriptRun::Stage;
 
 const UrlAnswer NO_QUERY{false, false};
+constexpr std::int32_t BROWSER_PID = 501;
 
 ScriptRun ended(Stage stage, std::optional<std::string> resultText = std::nullopt,
                 bool hasErrorInformation = false, OsValue errorNumber = OsValue::absent()) {
@@ -29,7 +30,7 @@ class UrlQueryTest : public FlagsResetTest {
     FEAT_FLAG__URL_NEEDED = true;
     fake.setScriptOutcome(ended(Stage::Executed, "https://example.org/"));
   }
-  UrlAnswer ask(Value name) { return getUrlForAppName(name, fake.scripts()); }
+  UrlAnswer ask(Value name) { return getUrlForAppName(name, BROWSER_PID, fake.scripts()); }
 
   fake::FakeSystem fake;
 };
@@ -43,6 +44,15 @@ TEST_F(UrlQueryTest, NoScriptRunsWithoutTheFlagOrForAnUnknownName) {
   EXPECT_EQ(ask(Value("Safari")), NO_QUERY);
   EXPECT_EQ(ask(Value(true)), NO_QUERY);
   EXPECT_TRUE(fake.scriptSources().empty());
+}
+
+// The script would launch it again.
+TEST_F(UrlQueryTest, NoScriptRunsForABrowserThatHasQuit) {
+  fake.quitApplication(BROWSER_PID + 1);
+  EXPECT_EQ(ask(Value("Safari")), (UrlAnswer{Value("https://example.org/"), false}));
+  fake.quitApplication(BROWSER_PID);
+  EXPECT_EQ(ask(Value("Safari")), (UrlAnswer{false, Value("E_AE_KNOWN_OTHER-600")}));
+  EXPECT_EQ(fake.scriptSources().size(), 1u);
 }
 
 TEST_F(UrlQueryTest, EachKnownBrowserGetsOneScriptWithItsTabTerm) {

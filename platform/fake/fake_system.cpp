@@ -100,9 +100,15 @@ int FakeSystem::run(std::function<void()> didFinishLaunching) {
 
 void FakeSystem::advance(Seconds seconds) {
   const std::int64_t end = nowMicroseconds_ + toMicroseconds(seconds);
+  if (advancing_) {  // a callback that takes time: nothing else runs meanwhile
+    nowMicroseconds_ = end;
+    return;
+  }
+  advancing_ = true;
   for (std::size_t index = earliestTimerDueBy(end); index != kNone;
        index = earliestTimerDueBy(end))
     fireTimer(index);
+  advancing_ = false;
   // A callback that advanced the clock itself may have taken it past `end`.
   nowMicroseconds_ = std::max(nowMicroseconds_, end);
 }
@@ -128,9 +134,13 @@ void FakeSystem::fireTimer(std::size_t index) {
   Timer& timer = *timers_[index];
   nowMicroseconds_ = std::max(nowMicroseconds_, timer.dueMicroseconds);
   if (timer.repeats) {
-    // Due times stay on the grid start + k * interval, whenever the callback ran.
-    timer.dueMicroseconds += timer.intervalMicroseconds;
+    // Due times stay on the grid start + k * interval, whenever the callback ran; the
+    // times passed by the time it returns are skipped.
+    const std::int64_t interval = timer.intervalMicroseconds;
+    timer.dueMicroseconds += interval;
     timer.callback();
+    if (const std::int64_t behind = nowMicroseconds_ - timer.dueMicroseconds; behind >= 0)
+      timer.dueMicroseconds += (behind / interval + 1) * interval;
     return;
   }
   std::unique_ptr<Timer> delayedCall = std::move(timers_[index]);
@@ -220,6 +230,11 @@ ScriptRun FakeSystem::run(const std::string& source) {
   scriptSources_.push_back(source);
   if (!scriptHandler_) return ScriptRun{};
   return scriptHandler_(source);
+}
+
+bool FakeSystem::isApplicationRunning(std::int32_t processIdentifier) {
+  return std::find(quitApplications_.begin(), quitApplications_.end(), processIdentifier) ==
+         quitApplications_.end();
 }
 
 // --- Screen capture.

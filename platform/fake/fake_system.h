@@ -70,7 +70,10 @@ class FakeSystem final : public platform::Backend,
   // Fires, in due-time order, every timer and delayed call due within the next `seconds`,
   // with now() at each one's due time; calls due at the same instant fire in the order
   // they were scheduled. A call scheduled by a callback fires in the same advance when it
-  // falls due within it. Ends with now() advanced by `seconds` (a negative or NaN
+  // falls due within it. Called from a callback, it only moves the clock: the callback took
+  // that long, and what fell due meanwhile fires once it returns, late; a repeating timer
+  // fires once for the periods it missed and then keeps to its grid, as NSTimer and the
+  // Linux loop do. Ends with now() advanced by `seconds` (a negative or NaN
   // advance is none). A repeating timer of interval 0 or less repeats every 0.1 ms, as
   // NSTimer does; a negative delay is none.
   void advance(Seconds seconds);
@@ -105,6 +108,8 @@ class FakeSystem final : public platform::Backend,
   // --- Scripts. By default a script object cannot be created.
   void setScriptOutcome(ScriptRun outcome);
   void setScriptHandler(std::function<ScriptRun(const std::string& source)> handler);
+  // From now on the process `pid` is reported as no longer running.
+  void quitApplication(std::int32_t pid) { quitApplications_.push_back(pid); }
   // The source of every script run, in order.
   const std::vector<std::string>& scriptSources() const { return scriptSources_; }
 
@@ -169,6 +174,7 @@ class FakeSystem final : public platform::Backend,
       const std::function<bool(const platform::WindowDescription&)>& visit) override;
   // platform::ScriptService
   ScriptRun run(const std::string& source) override;
+  bool isApplicationRunning(std::int32_t processIdentifier) override;
   // platform::ScreenCapture
   bool isMacOS11OrLater() override { return macOS11OrLater_; }
   bool preflightAccess() override;
@@ -192,6 +198,7 @@ class FakeSystem final : public platform::Backend,
   void eraseRemovedMonitors();
 
   std::int64_t nowMicroseconds_ = 0;
+  bool advancing_ = false;
   std::uint64_t nextTimerSequence_ = 0;
   // Heap-allocated so that a callback may schedule more while it runs.
   std::vector<std::unique_ptr<Timer>> timers_;
@@ -209,6 +216,7 @@ class FakeSystem final : public platform::Backend,
 
   std::function<ScriptRun(const std::string&)> scriptHandler_;
   std::vector<std::string> scriptSources_;
+  std::vector<std::int32_t> quitApplications_;
 
   bool macOS11OrLater_ = true;
   bool screenCaptureAllowed_ = true;

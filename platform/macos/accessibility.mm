@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/macos/callback_target.h"
 #include "platform/macos/macos_services.h"
 
 namespace {
@@ -33,26 +34,27 @@ class AccessibilityServices final : public quen::platform::Accessibility {
     }
   }
 
-  // Distributed notifications are delivered on the main thread's run loop, so the callback
-  // runs there (no queue is given).
+  // AppKit suspends the delivery of distributed notifications while the application is not
+  // active, and this agent is never active (its activation policy is Prohibited): delivery
+  // that is never suspended is asked for, so each announcement arrives when it is posted.
+  // A registration from the main thread is delivered on the main thread's run loop, one
+  // callback per notification. The center does not retain its observers: observers_ does.
   void observeTrustChanges(std::function<void()> callback) override {
     @autoreleasepool {
-      id observer = [[NSDistributedNotificationCenter defaultCenter]
-          addObserverForName:ACCESSIBILITY_CHANGED
-                      object:nil
-                       queue:nil
-                  usingBlock:^(NSNotification* notification) {
-                    (void)notification;
-                    @autoreleasepool {
-                      callback();
-                    }
-                  }];
-      [observers_ addObject:observer];
+      QuenCallbackTarget* target =
+          [[QuenCallbackTarget alloc] initWithCallback:std::move(callback)];
+      [[NSDistributedNotificationCenter defaultCenter]
+          addObserver:target
+             selector:@selector(call:)
+                 name:ACCESSIBILITY_CHANGED
+               object:nil
+          suspensionBehavior:NSNotificationSuspensionBehaviorDeliverImmediately];
+      [observers_ addObject:target];
     }
   }
 
  private:
-  NSMutableArray* observers_;  // the tokens addObserverForName: returned
+  NSMutableArray* observers_;  // the registered targets, removed from the center at the end
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/macos/callback_target.h"
 #include "platform/macos/macos_services.h"
 
 // The application delegate: hands the launch over to the agent once AppKit has finished
@@ -38,16 +39,17 @@
   }
 }
 
+// Asked at launch on macOS 12 and later; from macOS 14 AppKit logs a warning on standard
+// error for a delegate that does not answer, and standard error carries nothing but fatal
+// diagnostics. The agent has no windows, so it has no state to restore: YES costs nothing.
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)application {
+  (void)application;
+  return YES;
+}
+
 @end
 
-// The target of one repeating NSTimer. Target/selector timers exist on every supported
-// system; the block-based ones need macOS 10.12, above the x86_64 minimum of 10.10.
-@interface QuenTimerTarget : NSObject
-- (instancetype)initWithCallback:(std::function<void()>)callback;
-- (void)fire:(NSTimer*)timer;
-@end
-
-@implementation QuenTimerTarget {
+@implementation QuenCallbackTarget {
   std::function<void()> _callback;
 }
 
@@ -57,8 +59,8 @@
   return self;
 }
 
-- (void)fire:(NSTimer*)timer {
-  (void)timer;
+- (void)call:(id)sender {
+  (void)sender;
   @autoreleasepool {
     _callback();
   }
@@ -88,10 +90,11 @@ class AppKitRunLoop final : public quen::platform::RunLoop {
   void scheduleRepeating(quen::platform::Seconds interval,
                          std::function<void()> callback) override {
     @autoreleasepool {
-      QuenTimerTarget* target = [[QuenTimerTarget alloc] initWithCallback:std::move(callback)];
+      QuenCallbackTarget* target =
+          [[QuenCallbackTarget alloc] initWithCallback:std::move(callback)];
       NSTimer* timer = [NSTimer scheduledTimerWithTimeInterval:interval
                                                         target:target
-                                                      selector:@selector(fire:)
+                                                      selector:@selector(call:)
                                                       userInfo:nil
                                                        repeats:YES];
       [[NSRunLoop currentRunLoop] addTimer:timer forMode:NSDefaultRunLoopMode];
@@ -111,7 +114,9 @@ class AppKitRunLoop final : public quen::platform::RunLoop {
       NSApplication* application = [NSApplication sharedApplication];
       // A windowless agent: no Dock icon, no menu bar, never the active application (so
       // activating it below takes the focus from no one). A bare executable starts with
-      // this policy; one with an embedded Info.plist must ask for it.
+      // this policy; one with an embedded Info.plist must ask for it. The Info.plist's
+      // LSBackgroundOnly already starts the process in the background, so no Dock icon
+      // shows before this call.
       [application setActivationPolicy:NSApplicationActivationPolicyProhibited];
       quenLaunchDelegate = [[QuenLaunchDelegate alloc] initWithLaunch:std::move(didFinishLaunching)];
       application.delegate = quenLaunchDelegate;

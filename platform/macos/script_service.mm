@@ -2,8 +2,10 @@
 #error "platform/macos is built with ARC only: compile with -fobjc-arc"
 #endif
 
+#import <AppKit/AppKit.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -54,6 +56,16 @@ class AppleScriptService final : public quen::platform::ScriptService {
       readOutcome(result, errorInformation, run);
     }
     return run;
+  }
+
+  // NSRunningApplication is refreshed by the main run loop: one that quit while the main
+  // thread was busy may still be found, and is then seen at the next query.
+  bool isApplicationRunning(std::int32_t processIdentifier) override {
+    @autoreleasepool {
+      NSRunningApplication* application =
+          [NSRunningApplication runningApplicationWithProcessIdentifier:processIdentifier];
+      return application != nil && !application.terminated;
+    }
   }
 };
 
