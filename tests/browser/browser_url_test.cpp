@@ -122,8 +122,10 @@ void checkUrlFollowsTheBrowser(BrowserSession& session, AgentRun& agent, bool pu
   ASSERT_TRUE(waitForUrl(agent, alpha, URL_TIMEOUT)) << "tab switch";
   session.keys("n");
   ASSERT_TRUE(waitForUrl(agent, session.page("beta.html") + "?navigated", URL_TIMEOUT));
-  if (pushState) session.keys("p");
-  if (pushState) ASSERT_TRUE(waitForUrl(agent, session.page("beta.html") + "?navigated#pushed", URL_TIMEOUT));
+  if (pushState) {
+    session.keys("p");
+    ASSERT_TRUE(waitForUrl(agent, session.page("beta.html") + "?navigated#pushed", URL_TIMEOUT));
+  }
 
   std::unique_ptr<TestWindowProcess> other = TestWindowProcess::start(session.x_->display());
   ASSERT_TRUE(other);
