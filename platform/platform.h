@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/os_value.h"
 
@@ -178,6 +180,42 @@ class StandardOutput {
   virtual void flush() = 0;
 };
 
+// One object on the desktop accessibility bus (AT-SPI2): the bus name of the application
+// that owns it and its object path.
+struct AccessibleObject {
+  std::string busName;
+  std::string path;
+  friend bool operator==(const AccessibleObject&, const AccessibleObject&) = default;
+};
+
+// How one accessibility-bus call ended. Unreachable: accessibility is off, or no bus can
+// be reached (then no call is made until connect() succeeds again).
+enum class BusCall { Done, Unreachable, TimedOut, Failed };
+
+// The few calls of the accessibility bus through which browsers publish their documents.
+// Not thread-safe: one thread of its own makes every call. Each call gives up after its
+// backend's per-call timeout.
+class AccessibilityBus {
+ public:
+  virtual ~AccessibilityBus() = default;
+  // Reaches the bus when the user has switched accessibility on; never switches it on.
+  virtual BusCall connect() = 0;
+  // The applications registered on the bus (each one's root object).
+  virtual BusCall applications(std::vector<AccessibleObject>& roots) = 0;
+  virtual BusCall processId(const std::string& busName, std::int32_t& pid) = 0;
+  virtual BusCall children(const AccessibleObject& object,
+                           std::vector<AccessibleObject>& children) = 0;
+  // Whether the object's state set holds STATE_ACTIVE.
+  virtual BusCall isActive(const AccessibleObject& object, bool& active) = 0;
+  virtual BusCall name(const AccessibleObject& object, std::string& name) = 0;
+  // The target of the object's RELATION_EMBEDS relation, none when it has none.
+  virtual BusCall embeds(const AccessibleObject& object,
+                         std::optional<AccessibleObject>& target) = 0;
+  virtual BusCall documentAttributes(
+      const AccessibleObject& document,
+      std::vector<std::pair<std::string, std::string>>& attributes) = 0;
+};
+
 // One backend: every service the agents use, owned by the backend for the life of the
 // process. A service is set up on first use, so an agent pays only for what it asks.
 class Backend {
@@ -192,6 +230,15 @@ class Backend {
   virtual Accessibility& accessibility() = 0;
   virtual EventSource& eventSource() = 0;
   virtual StandardOutput& standardOutput() = 0;
+  // The accessibility bus, made on first use; null where the agents read no browser through
+  // it (macOS asks browsers through scripts instead). The bus is handed to one thread of its
+  // own. The function mainLoopWaker() returns may be called from any thread: soon after,
+  // `onWake` runs on the main loop. Empty where the loop cannot be woken.
+  virtual std::unique_ptr<AccessibilityBus> openAccessibilityBus() { return nullptr; }
+  virtual std::function<void()> mainLoopWaker(std::function<void()> onWake) {
+    (void)onWake;
+    return {};
+  }
 };
 
 // The backend this build was made with (macOS or X11). Returns null, with a one-line

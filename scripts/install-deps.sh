@@ -10,6 +10,8 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
   # a headless X session for the end-to-end tests and the demo
   xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm
+  # real browsers on a private accessibility bus for the browser URL tests
+  dbus at-spi2-core chromium firefox-esr libsystemd-dev
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "FocusTrail/src/accessible_url_queries.h"
 #include "FocusTrail/src/applescript.h"
 #include "FocusTrail/src/config.h"
 #include "FocusTrail/src/focus_record.h"
@@ -29,6 +30,8 @@ QuenAppDelegate::QuenAppDelegate(platform::Backend& backend)
       stream_(DICT_SCHEMA, "FocusTrail/json", backend.standardOutput()),
       callbackTarget_(this, [](QuenAppDelegate*) {}) {}
 
+QuenAppDelegate::~QuenAppDelegate() = default;
+
 void QuenAppDelegate::permissionsScreenUpdate() {
   permissionsRunningScreen = hasPermissionScreenRecordingShowPromt(backend_.screenCapture());
 }
@@ -54,10 +57,20 @@ void QuenAppDelegate::appSilentMetaClbk() {
 
 void QuenAppDelegate::collectData(const platform::RunningApplication& application) {
   Value appName = identityValue(application.localizedName, UNKNOWN_APP_NAME);
-  // The list is walked on every report, whether or not the title is wanted.
+  if (FEAT_FLAG__URL_NEEDED && !accessibilityBusOpened_) openUrlQueries();
+  // The list is walked on every report, whether or not the title is wanted. The bus route
+  // reads the title to tell a browser's windows apart.
   WindowChoice window = chooseWindow(backend_.windowList(), application.processIdentifier,
-                                     FEAT_FLAG__TITLE_NEEDED);
-  const UrlAnswer answer = getUrlForAppName(appName, application.processIdentifier, backend_.scripts());
+                                     FEAT_FLAG__TITLE_NEEDED || urlQueries_ != nullptr);
+  UrlAnswer answer{false, false};
+  if (urlQueries_) {
+    const std::string title = window.title.isText() ? window.title.asText() : std::string();
+    answer = getAccessibleUrl(appName, application.bundleIdentifier,
+                              application.processIdentifier, title, *urlQueries_);
+    if (!FEAT_FLAG__TITLE_NEEDED) window.title = false;
+  } else {
+    answer = getUrlForAppName(appName, application.processIdentifier, backend_.scripts());
+  }
 
   report_.set("appName", std::move(appName));
   report_.set("appIdentifier", identityValue(application.bundleIdentifier, UNKNOWN_APP_IDENTIFIER));
@@ -67,6 +80,15 @@ void QuenAppDelegate::collectData(const platform::RunningApplication& applicatio
   report_.set("error",
               errorList(permissionsRunningScreen, permissionsRunningAccessibility, answer.error));
   stream_.dictMergeAndOutput(report_, /*flush=*/true, /*onlyIfDiffers=*/true);
+}
+
+void QuenAppDelegate::openUrlQueries() {
+  accessibilityBusOpened_ = true;
+  std::unique_ptr<platform::AccessibilityBus> bus = backend_.openAccessibilityBus();
+  if (!bus) return;
+  urlQueries_ = std::make_unique<BackgroundUrlQueries>(
+      std::move(bus), backend_.mainLoopWaker(
+                          whileAlive(callbackTarget_, &QuenAppDelegate::appSilentMetaClbk)));
 }
 
 void QuenAppDelegate::applicationDidFinishLaunching() {

@@ -15,6 +15,8 @@
 
 namespace quen::focus {
 
+class BackgroundUrlQueries;
+
 // The App Nap exemption: NSActivityUserInitiatedAllowingIdleSystemSleep.
 inline constexpr std::uint64_t APP_NAP_ACTIVITY_OPTIONS = 0x00EFFFFF;
 inline constexpr std::string_view APP_NAP_ACTIVITY_REASON = "Hourlet collecting meta information";
@@ -24,7 +26,7 @@ class QuenAppDelegate {
   // `backend` must outlive the delegate.
   explicit QuenAppDelegate(platform::Backend& backend);
   // After destruction no timer or observer installed by the delegate reaches it again.
-  ~QuenAppDelegate() = default;
+  ~QuenAppDelegate();
   QuenAppDelegate(const QuenAppDelegate&) = delete;
   QuenAppDelegate& operator=(const QuenAppDelegate&) = delete;
 
@@ -62,6 +64,11 @@ class QuenAppDelegate {
   // Timers and observers reach the delegate only through this handle, which expires with
   // the delegate, since the platform offers no way to remove them.
   std::shared_ptr<QuenAppDelegate> callbackTarget_;
+  // The browser URL through the accessibility bus, where the backend offers one: opened on
+  // the first report that wants a URL, so that an agent without the feature never loads it.
+  void openUrlQueries();
+  bool accessibilityBusOpened_ = false;
+  std::unique_ptr<BackgroundUrlQueries> urlQueries_;
 };
 
 }  // namespace quen::focus

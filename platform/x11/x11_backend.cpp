@@ -1,7 +1,12 @@
 #include "platform/x11/x11_backend.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdio>
 
+#include "platform/atspi/sd_bus_accessibility.h"
 #include "platform/x11/active_window_workspace.h"
 #include "platform/x11/event_pump.h"
 #include "platform/x11/permitted_services.h"
@@ -53,6 +58,22 @@ class X11Backend final : public platform::Backend {
     return *eventSource_;
   }
   platform::StandardOutput& standardOutput() override { return output_; }
+  std::unique_ptr<platform::AccessibilityBus> openAccessibilityBus() override {
+    return atspi::openSdBusAccessibility();
+  }
+  // An eventfd watched by the loop: writing it from any thread wakes the loop.
+  std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
+    const int wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeDescriptor < 0) return {};
+    loop_.watchFileDescriptor(wakeDescriptor, [wakeDescriptor, onWake = std::move(onWake)] {
+      std::uint64_t count = 0;
+      if (read(wakeDescriptor, &count, sizeof count) == sizeof count) onWake();
+    });
+    return [wakeDescriptor] {
+      const std::uint64_t one = 1;
+      (void)!write(wakeDescriptor, &one, sizeof one);
+    };
+  }
 
  private:
   // Declared first: destroyed last, after every service that holds a reference to it.

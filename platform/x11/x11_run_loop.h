@@ -23,6 +23,10 @@ class X11RunLoop final : public platform::RunLoop {
   int run(std::function<void()> didFinishLaunching) override;
 
   void stop(int status) { loop_.stop(status); }
+  // Calls `onReady` on the loop whenever `fd` is readable (see PollRunLoop).
+  void watchFileDescriptor(int fd, std::function<void()> onReady) {
+    loop_.watchFileDescriptor(fd, std::move(onReady));
+  }
   bool hasRepeatingTimer() const { return repeatingTimers_ > 0; }
   // Called after every repeating timer's callback.
   void afterRepeatingTimer(std::function<void()> hook) { afterRepeatingTimer_ = std::move(hook); }

@@ -136,24 +136,6 @@ TEST_F(FocusTrailTest, DesktopEntryNamesTheApplicationInTheUsersLanguage) {
   EXPECT_EQ(record->value("appPath", Json()), testWindowExecutable());
 }
 
-TEST_F(FocusTrailTest, KnownBrowserHasNoScriptServiceOnX11) {
-  std::ofstream(applicationsDirectory() / "google-chrome.desktop")
-      << "[Desktop Entry]\nType=Application\nName=Google Chrome\nExec=quen_test_window\n"
-         "StartupWMClass=QuenTestWindow\n";
-  auto client = startWindowClient();
-  client->activate(client->open("", "New Tab"));
-  auto withUrls = startFocusTrail(focusArguments(/*titleNeeded=*/true, /*urlNeeded=*/true));
-  const auto record = withUrls->nextRecord(LINE_TIMEOUT);
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->value("appName", Json()), "Google Chrome");
-  EXPECT_EQ(record->value("winUrl", Json()), false);
-  EXPECT_EQ(record->value("error", Json()), Json::array({"E_AE_SCRIP_LOAD"}));
-  auto withoutUrls = startFocusTrail(focusArguments(/*titleNeeded=*/true, /*urlNeeded=*/false));
-  const auto plain = withoutUrls->nextRecord(LINE_TIMEOUT);
-  ASSERT_TRUE(plain);
-  EXPECT_EQ(plain->value("error", Json()), false);
-}
-
 TEST_F(FocusTrailTest, TitleChangeWritesALineWithinAPoll) {
   auto client = startWindowClient();
   const auto window = client->open("", "Draft 1");

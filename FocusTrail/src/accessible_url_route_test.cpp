@@ -1,0 +1,217 @@
+#include "FocusTrail/src/accessible_url_route.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "FocusTrail/src/accessible_url_queries.h"
+
+namespace quen::focus {
+namespace {
+
+using platform::AccessibleObject;
+using platform::BusCall;
+
+// A small accessibility tree: applications with frames, each frame embedding a document.
+// A call on an object listed in `failing` ends as given there, and every call is counted.
+class FakeAccessibilityBus final : public platform::AccessibilityBus {
+ public:
+  struct Node {
+    std::vector<AccessibleObject> children;
+    bool active = false;
+    std::string name;
+    std::optional<AccessibleObject> embeds;
+    std::vector<std::pair<std::string, std::string>> attributes;
+  };
+  bool enabled = true;
+  std::vector<AccessibleObject> roots;
+  std::map<std::string, std::int32_t> pids;
+  std::map<std::string, Node> nodes;  // by path
+  std::map<std::string, BusCall> failing;
+  int calls = 0;
+
+  BusCall connect() override { return enabled ? BusCall::Done : BusCall::Unreachable; }
+  BusCall applications(std::vector<AccessibleObject>& found) override {
+    return answer("registry", [&] { found = roots; });
+  }
+  BusCall processId(const std::string& busName, std::int32_t& pid) override {
+    return answer(busName, [&] { pid = pids[busName]; });
+  }
+  BusCall children(const AccessibleObject& object, std::vector<AccessibleObject>& found) override {
+    return answer(object.path, [&] { found = nodes[object.path].children; });
+  }
+  BusCall isActive(const AccessibleObject& object, bool& active) override {
+    return answer(object.path, [&] { active = nodes[object.path].active; });
+  }
+  BusCall name(const AccessibleObject& object, std::string& text) override {
+    return answer(object.path, [&] { text = nodes[object.path].name; });
+  }
+  BusCall embeds(const AccessibleObject& object, std::optional<AccessibleObject>& target) override {
+    return answer(object.path, [&] { target = nodes[object.path].embeds; });
+  }
+  BusCall documentAttributes(const AccessibleObject& document,
+                             std::vector<std::pair<std::string, std::string>>& found) override {
+    return answer(document.path, [&] { found = nodes[document.path].attributes; });
+  }
+
+ private:
+  template <typename Fill>
+  BusCall answer(const std::string& key, Fill fill) {
+    ++calls;
+    if (const auto failure = failing.find(key); failure != failing.end()) return failure->second;
+    fill();
+    return BusCall::Done;
+  }
+};
+
+const UrlAnswer UNKNOWN{false, false};
+const UrlAnswer NOT_PERMITTED{false, Value("E_AE_KNOWN_EVENT_NOT_PERMITTED")};
+const UrlAnswer TIMED_OUT{false, Value("E_AE_KNOWN_OTHER-1712")};
+const UrlAnswer CONNECTION_INVALID{false, Value("E_AE_KNOWN_OTHER-609")};
+UrlAnswer url(const char* text) { return {Value(text), false}; }
+
+// A browser with pid 40 and two windows: "one" (active, showing a.html) and "two".
+class AccessibleUrlRouteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bus.roots = {{":1.5", "/editor"}, {":1.9", "/browser"}};
+    bus.pids = {{":1.5", 7}, {":1.9", 40}};
+    bus.nodes["/browser"].children = {{":1.9", "/frame/one"}, {":1.9", "/frame/two"}};
+    bus.nodes["/frame/one"] = {{}, true, "One", AccessibleObject{":1.9", "/doc/one"}, {}};
+    bus.nodes["/frame/two"] = {{}, false, "Two", AccessibleObject{":1.9", "/doc/two"}, {}};
+    bus.nodes["/doc/one"].attributes = {{"DocType", "html"}, {"DocURL", "file:///a.html"}};
+    bus.nodes["/doc/two"].attributes = {{"URI", "https://b.example/?q=1#x"}};
+  }
+  UrlAnswer ask(const std::string& title = "One") { return route.query(40, title); }
+
+  FakeAccessibilityBus bus;
+  double now = 100;
+  AccessibleUrlRoute route{bus, [this] { return now; }};
+};
+
+TEST_F(AccessibleUrlRouteTest, ActiveFrameFirstThenTheFrameNamedLikeTheTitle) {
+  EXPECT_EQ(ask(), url("file:///a.html"));
+  bus.nodes["/frame/one"].active = false;
+  EXPECT_EQ(ask("Two"), url("https://b.example/?q=1#x"));
+  EXPECT_EQ(ask("Three"), UNKNOWN) << "no active frame and none named like the title";
+  EXPECT_EQ(ask(""), UNKNOWN);
+}
+
+TEST_F(AccessibleUrlRouteTest, SteadyPollIsTwoCallsAndFollowsTheEmbeddedDocument) {
+  ASSERT_EQ(ask(), url("file:///a.html"));
+  bus.calls = 0;
+  // A tab switch changes what the frame embeds; the cached frame sees it on the next poll.
+  bus.nodes["/frame/one"].embeds = AccessibleObject{":1.9", "/doc/two"};
+  EXPECT_EQ(ask(), url("https://b.example/?q=1#x"));
+  EXPECT_EQ(bus.calls, 2);
+}
+
+struct DocumentCase {
+  const char* name;
+  std::optional<AccessibleObject> embeds;
+  std::vector<std::pair<std::string, std::string>> attributes;
+  UrlAnswer expected;
+};
+
+class DocumentOutcomeTest : public AccessibleUrlRouteTest,
+                            public ::testing::WithParamInterface<DocumentCase> {};
+
+TEST_P(DocumentOutcomeTest, GivesTheDocumentsUrlOrNothingKnown) {
+  bus.nodes["/frame/one"].embeds = GetParam().embeds;
+  bus.nodes["/doc/one"].attributes = GetParam().attributes;
+  EXPECT_EQ(ask(), GetParam().expected);
+}
+
+const AccessibleObject DOCUMENT{":1.9", "/doc/one"};
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DocumentOutcomeTest,
+    ::testing::Values(
+        DocumentCase{"NoDocumentYet", std::nullopt, {}, UNKNOWN},
+        DocumentCase{"DocumentWithoutUrl", DOCUMENT, {{"DocType", "html"}}, UNKNOWN},
+        DocumentCase{"EmptyUrl", DOCUMENT, {{"URI", ""}}, UNKNOWN},
+        DocumentCase{"ChromiumErrorPage", DOCUMENT, {{"URI", "chrome-error://chromewebdata/"}},
+                     UNKNOWN},
+        DocumentCase{"ChromiumNewTab", DOCUMENT, {{"URI", "chrome://new-tab-page/"}},
+                     url("chrome://new-tab-page/")},
+        DocumentCase{"FirefoxUrl", DOCUMENT, {{"DocURL", "about:newtab"}}, url("about:newtab")}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(AccessibleUrlRouteTest, AccessibilityOffOrBrowserNotOnTheBusIsNotPermitted) {
+  bus.enabled = false;
+  EXPECT_EQ(ask(), NOT_PERMITTED);
+  bus.enabled = true;
+  EXPECT_EQ(ask(), NOT_PERMITTED) << "no new attempt to reach the bus within 5 s";
+  now += RECONNECT_INTERVAL_SECONDS;
+  EXPECT_EQ(ask(), url("file:///a.html"));
+  EXPECT_EQ(route.query(41, "One"), NOT_PERMITTED) << "no application with that pid";
+}
+
+TEST_F(AccessibleUrlRouteTest, TimeoutLeavesTheBrowserAloneThenRecovers) {
+  ASSERT_EQ(ask(), url("file:///a.html"));
+  bus.failing["/frame/one"] = BusCall::TimedOut;
+  EXPECT_EQ(ask(), TIMED_OUT);
+  bus.failing.clear();
+  bus.calls = 0;
+  now += HANG_BACK_OFF_SECONDS - 0.1;
+  EXPECT_EQ(ask(), TIMED_OUT);
+  EXPECT_EQ(bus.calls, 0) << "no call within the back-off";
+  EXPECT_EQ(route.query(7, "Editor"), UNKNOWN) << "another application is still asked";
+  now += 0.2;
+  EXPECT_EQ(ask(), url("file:///a.html"));
+}
+
+struct FailureCase {
+  const char* name;
+  std::string failingKey;
+  BusCall failure;
+  UrlAnswer expected;
+};
+
+class CallFailureTest : public AccessibleUrlRouteTest,
+                        public ::testing::WithParamInterface<FailureCase> {};
+
+// A failure at any step is one failed query; the next query finds everything afresh.
+TEST_P(CallFailureTest, OneFailedQueryThenRecovery) {
+  bus.failing[GetParam().failingKey] = GetParam().failure;
+  EXPECT_EQ(ask(), GetParam().expected);
+  bus.failing.clear();
+  now += std::max(HANG_BACK_OFF_SECONDS, RECONNECT_INTERVAL_SECONDS);
+  EXPECT_EQ(ask(), url("file:///a.html"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CallFailureTest,
+    ::testing::Values(
+        FailureCase{"RegistryFails", "registry", BusCall::Failed, CONNECTION_INVALID},
+        FailureCase{"PidTimesOut", ":1.9", BusCall::TimedOut, TIMED_OUT},
+        FailureCase{"ChildrenBusGone", "/browser", BusCall::Unreachable, NOT_PERMITTED},
+        FailureCase{"FrameStateFails", "/frame/one", BusCall::Failed, CONNECTION_INVALID},
+        FailureCase{"AttributesTimeOut", "/doc/one", BusCall::TimedOut, TIMED_OUT}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(AccessibleBrowserTest, MatchesByNameOrDesktopEntryId) {
+  struct Case {
+    Value name;
+    std::optional<std::string> identifier;
+    bool expected;
+  };
+  const Case cases[] = {
+      {Value("Chromium"), std::nullopt, true},
+      {Value("Firefox"), std::nullopt, true},
+      {Value("Navigateur Web Chromium"), "chromium", true},
+      {Value("Firefox ESR"), "firefox-esr", true},
+      {Value("Firefox"), "org.mozilla.firefox", true},
+      {Value("Google Chrome"), "Google-chrome", true},
+      {Value("Vivaldi"), "com.vivaldi.Vivaldi", true},
+      {Value("Files"), "org.gnome.Nautilus", false},
+      {Value("chromium"), std::nullopt, false},
+      {Value(true), "firefox", true},
+  };
+  for (const Case& row : cases)
+    EXPECT_EQ(isAccessibleBrowser(row.name, row.identifier), row.expected)
+        << row.identifier.value_or("-");
+}
+
+}  // namespace
+}  // namespace quen::focus
