@@ -104,7 +104,8 @@ void registerComparison(int windows, xcb_connection_t* connection,
 // Runs the three benchmarks on a fresh session with `windows` windows; false on failure.
 bool compareWith(int windows, MedianReporter& reporter) {
   std::string error;
-  const auto session = quen::testing::XSession::start(/*withWindowManager=*/true, error);
+  const auto session =
+      quen::testing::XSession::start(quen::testing::WindowManager::FocusNewWindows, error);
   if (!session) {
     std::fprintf(stderr, "x11_compare: cannot start an X session: %s\n", error.c_str());
     return false;

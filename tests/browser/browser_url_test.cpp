@@ -40,7 +40,7 @@ class BrowserSession {
           << "<html><head><title>" << page << "</title>" << PAGE_SCRIPT << "</head><body>"
           << page << "</body></html>";
     std::string error;
-    x_ = XSession::start(/*withWindowManager=*/true, error);
+    x_ = XSession::start(WindowManager::FocusNewWindows, error);
     EXPECT_TRUE(x_) << error;
     environment_ = {{"DISPLAY", x_ ? x_->display() : ""}, {"HOME", root_.string()},
                     {"XDG_RUNTIME_DIR", (root_ / "run").string()},

@@ -47,7 +47,7 @@ void expectFatalExit(AgentRun& agent) {
 
 class AgentEndTest : public AgentSessionTest, public ::testing::WithParamInterface<Agent> {
  protected:
-  void SetUp() override { startSession(/*withWindowManager=*/true); }
+  void SetUp() override { startSession(WindowManager::FocusOnRequest); }
 
   std::unique_ptr<AgentRun> startAgent() {
     return AgentRun::start(programOf(GetParam()), argumentsOf(GetParam()), agentEnvironment());
@@ -115,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(BothAgents, AgentEndTest,
 
 class WindowChurnTest : public AgentSessionTest {
  protected:
-  void SetUp() override { startSession(/*withWindowManager=*/true); }
+  // Openbox focuses each churning window as it maps it: windows vanish while in front.
+  void SetUp() override { startSession(WindowManager::FocusNewWindows); }
 };
 
 TEST_F(WindowChurnTest, WindowsVanishingDuringPollsLeaveTheStreamIntact) {

@@ -4,10 +4,10 @@
 
 namespace quen::testing {
 
-void AgentSessionTest::startSession(bool withWindowManager,
+void AgentSessionTest::startSession(WindowManager windowManager,
                                     const std::vector<std::string>& serverArguments) {
   std::string error;
-  session_ = XSession::start(withWindowManager, error, serverArguments);
+  session_ = XSession::start(windowManager, error, serverArguments);
   ASSERT_TRUE(session_) << "cannot start the X session: " << error;
   std::string pattern =
       (std::filesystem::temp_directory_path() / "quen-e2e-XXXXXX").string();

@@ -25,8 +25,9 @@ inline constexpr Milliseconds QUIET_PERIOD{2500};
 
 class AgentSessionTest : public ::testing::Test {
  protected:
-  // Starts the X server (and openbox when `withWindowManager`); fails the test otherwise.
-  void startSession(bool withWindowManager, const std::vector<std::string>& serverArguments = {});
+  // Starts the X server (and openbox, as asked); fails the test otherwise.
+  void startSession(WindowManager windowManager,
+                    const std::vector<std::string>& serverArguments = {});
   void TearDown() override;
 
   const std::string& display() const { return session_->display(); }

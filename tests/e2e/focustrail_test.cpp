@@ -17,7 +17,7 @@ using std::chrono::steady_clock;
 
 class FocusTrailTest : public AgentSessionTest {
  protected:
-  void SetUp() override { startSession(/*withWindowManager=*/true); }
+  void SetUp() override { startSession(WindowManager::FocusOnRequest); }
 
   // Starts FocusTrail with titles wanted and returns its first record.
   Json startAndReadFirstRecord(std::unique_ptr<AgentRun>& agent) {
@@ -99,7 +99,7 @@ TEST_F(FocusTrailTest, ServerKnowsThePidOfAWindowThatPublishesNone) {
 // Without the X-Resource extension, a client that publishes no _NET_WM_PID has no known pid.
 class FocusTrailWithoutClientPidsTest : public FocusTrailTest {
  protected:
-  void SetUp() override { startSession(/*withWindowManager=*/true, {"-extension", "X-Resource"}); }
+  void SetUp() override { startSession(WindowManager::FocusOnRequest, {"-extension", "X-Resource"}); }
 };
 
 TEST_F(FocusTrailWithoutClientPidsTest, WindowWithoutPidBelongsOnlyToItsOwnClient) {

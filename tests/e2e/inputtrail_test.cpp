@@ -21,7 +21,7 @@ const Json IDLE = activity(false, false, false);
 
 class InputTrailTest : public AgentSessionTest {
  protected:
-  void SetUp() override { startSession(/*withWindowManager=*/false); }
+  void SetUp() override { startSession(WindowManager::None); }
 
   // Starts InputTrail and checks its launch line.
   std::unique_ptr<AgentRun> startAndReadLaunchLine(bool keysNeeded) {

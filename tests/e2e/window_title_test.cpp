@@ -14,7 +14,7 @@ constexpr const char* REPLACEMENT = "\xEF\xBF\xBD";  // U+FFFD
 class WindowTitleTest : public AgentSessionTest {
  protected:
   void SetUp() override {
-    startSession(/*withWindowManager=*/true);
+    startSession(WindowManager::FocusOnRequest);
     client_ = startWindowClient();
     ASSERT_TRUE(client_);
     window_ = client_->open("", "Start");

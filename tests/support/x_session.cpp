@@ -34,11 +34,12 @@ constexpr auto READY_TIMEOUT = std::chrono::seconds(10);
 constexpr auto STOP_TIMEOUT = std::chrono::seconds(5);
 constexpr int DISPLAY_FD_IN_SERVER = 3;
 
-// Harmless for tests: one desktop, new windows focused, a click focuses and raises, nothing
-// bound to keys or to the bare desktop.
-constexpr std::string_view MINIMAL_OPENBOX_CONFIG = R"(<?xml version="1.0" encoding="UTF-8"?>
+// Harmless for tests: one desktop, a click focuses and raises, nothing bound to keys or to
+// the bare desktop; new windows focused or not, as asked.
+constexpr std::string_view OPENBOX_CONFIG_HEAD = R"(<?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
-  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <focus><followMouse>no</followMouse><focusNew>)";
+constexpr std::string_view OPENBOX_CONFIG_TAIL = R"(</focusNew></focus>
   <desktops><number>1</number></desktops>
   <mouse>
     <context name="Client">
@@ -148,11 +149,13 @@ bool contains(const std::vector<std::uint32_t>& items, std::uint32_t item) {
 
 }  // namespace
 
-std::unique_ptr<XSession> XSession::start(bool withWindowManager, std::string& error,
+std::unique_ptr<XSession> XSession::start(WindowManager windowManager, std::string& error,
                                           const std::vector<std::string>& serverArguments) {
   std::unique_ptr<XSession> session(new XSession());
   if (!session->startServer(error, serverArguments)) return nullptr;
-  if (withWindowManager && !session->startWindowManager(error)) return nullptr;
+  if (windowManager != WindowManager::None &&
+      !session->startWindowManager(windowManager == WindowManager::FocusNewWindows, error))
+    return nullptr;
   return session;
 }
 
@@ -202,14 +205,15 @@ bool XSession::startServer(std::string& error, const std::vector<std::string>& s
   return true;
 }
 
-bool XSession::startWindowManager(std::string& error) {
+bool XSession::startWindowManager(bool focusNewWindows, std::string& error) {
   char directory[] = "/tmp/quen-xsession-XXXXXX";
   if (::mkdtemp(directory) == nullptr) {
     error = "cannot make a directory for openbox's configuration";
     return false;
   }
   configDirectory_ = directory;
-  std::ofstream(configDirectory_ + "/rc.xml") << MINIMAL_OPENBOX_CONFIG;
+  std::ofstream(configDirectory_ + "/rc.xml")
+      << OPENBOX_CONFIG_HEAD << (focusNewWindows ? "yes" : "no") << OPENBOX_CONFIG_TAIL;
   windowManagerPid_ = spawn({"openbox", "--sm-disable", "--config-file", configDirectory_ + "/rc.xml"},
                             {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + configDirectory_}, -1);
   xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);

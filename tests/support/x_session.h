@@ -18,10 +18,15 @@ struct xcb_connection_t;
 
 namespace quen::testing {
 
+// Whether openbox runs, and whether it focuses a window when it maps it. Tests that check
+// which window is in front ask for FocusOnRequest: focus then moves only when a test
+// activates a window, never late, when the manager gets round to a window it mapped.
+enum class WindowManager { None, FocusOnRequest, FocusNewWindows };
+
 class XSession {
  public:
   // `serverArguments` are added to Xvfb's command line ("-extension X-Resource", say).
-  static std::unique_ptr<XSession> start(bool withWindowManager, std::string& error,
+  static std::unique_ptr<XSession> start(WindowManager windowManager, std::string& error,
                                          const std::vector<std::string>& serverArguments = {});
   ~XSession();
   XSession(const XSession&) = delete;
@@ -33,7 +38,7 @@ class XSession {
  private:
   XSession() = default;
   bool startServer(std::string& error, const std::vector<std::string>& serverArguments);
-  bool startWindowManager(std::string& error);
+  bool startWindowManager(bool focusNewWindows, std::string& error);
   std::string awaitWindowManager(xcb_connection_t* connection) const;
   void removeServerLeftovers() const;
 
