@@ -6,7 +6,7 @@
 # Usage: scripts/coverage.sh [build directory]   (default build/coverage)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/coverage}
+build=$(realpath -m "${1:-build/coverage}")
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUEN_BUILD_BENCHMARKS=OFF \
   -DCMAKE_C_FLAGS="--coverage -O0" -DCMAKE_CXX_FLAGS="--coverage -O0" \
@@ -26,7 +26,7 @@ int raise(int sig) {
 }
 SHIM
 
-LD_PRELOAD="$PWD/$build/exit_on_pipe.so" ctest --test-dir "$build" -j "$(nproc)" || true
+LD_PRELOAD="$build/exit_on_pipe.so" ctest --test-dir "$build" -j "$(nproc)" || true
 gcovr -r . "$build" --filter '(core|FocusTrail|InputTrail|platform)/' \
   --exclude '.*_test\..*' --exclude '.*test_client.*' --exclude '.*_test_.*' \
   --exclude '.*test_support.*' --exclude 'platform/fake/.*' --exclude 'platform/macos/.*' \
