@@ -23,7 +23,7 @@ void collectDataUnchanged(benchmark::State& state) {
   for (std::int32_t index = 1; index < windowCount; ++index)
     windows.push_back(quen::fake::windowOf(1000 + index, 800, 600, "Another application"));
   windows.push_back(quen::fake::windowOf(FRONT_PID, 1280, 800, "Quarterly report.numbers"));
-  fake.setWindows(std::move(windows));
+  fake.windows = std::move(windows);
 
   const quen::platform::RunningApplication front{
       FRONT_PID, "Numbers", "com.apple.iWork.Numbers", "/Applications/Numbers.app"};
@@ -32,7 +32,7 @@ void collectDataUnchanged(benchmark::State& state) {
 
   for (auto _ : state) delegate.collectData(front);
 
-  if (fake.lines().size() != 1) state.SkipWithError("a suppressed report was written");
+  if (fake.lines.size() != 1) state.SkipWithError("a suppressed report was written");
   quen::focus::FEAT_FLAG__TITLE_NEEDED = false;
 }
 

@@ -23,7 +23,7 @@ struct LaunchedAgent {
     quen::input::FEAT_FLAG__REQ_PERM = false;
     quen::input::deriveFeaturePermissions();
     quen::input::ACCUMULATOR_CURR = quen::input::DICT_SCHEMA;
-    system.setTrusted(trusted);
+    system.trusted = trusted;
     system.runLoop().run([this] { delegate.applicationDidFinishLaunching(); });
   }
 

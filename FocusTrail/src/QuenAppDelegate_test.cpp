@@ -6,8 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tests/support/focus_test_support.h"
 #include "platform/fake/fake_system.h"
+#include "tests/support/focus_test_support.h"
 
 namespace quen::focus {
 namespace {
@@ -25,27 +25,17 @@ ScriptRun answering(const std::string& url) {
   return {ScriptRun::Stage::Executed, url, false, OsValue::absent()};
 }
 
-ScriptRun refusing(std::int64_t errorNumber) {
-  return {ScriptRun::Stage::Executed, std::nullopt, true, OsValue::ofInteger(errorNumber)};
-}
-
 // The delegate on the fake OS, launched and then driven over virtual time. Records are
 // read back as the parent reads them: each line parsed as one JSON object.
 class FocusDelegateTest : public FlagsResetTest {
  protected:
-  // Sets the launch flags as the argument scan would, and launches.
-  void launchWith(bool titleNeeded, bool urlNeeded, bool forcePermissions) {
-    FEAT_FLAG__TITLE_NEEDED = titleNeeded;
-    FEAT_FLAG__URL_NEEDED = urlNeeded;
-    FEAT_FLAG__REQ_PERM = forcePermissions;
-    derivePermissionFlags();
+  void launch(bool titleNeeded = false, bool urlNeeded = false, bool force = false) {
+    setLaunchFlags(titleNeeded, urlNeeded, force);
     fake.runLoop().run([this] { delegate->applicationDidFinishLaunching(); });
   }
-  void launch() { launchWith(false, false, false); }
-
   json lastRecord() const {
-    EXPECT_FALSE(fake.lines().empty());
-    return fake.lines().empty() ? json() : json::parse(fake.lines().back());
+    EXPECT_FALSE(fake.lines.empty());
+    return fake.lines.empty() ? json() : json::parse(fake.lines.back());
   }
 
   fake::FakeSystem fake;
@@ -53,99 +43,71 @@ class FocusDelegateTest : public FlagsResetTest {
 };
 
 TEST_F(FocusDelegateTest, LaunchTakesTheExemptionAndTheFirstPollWritesTheFirstLine) {
-  fake.setFrontmostApplication(EDITOR);
+  fake.frontmost = EDITOR;
   launch();
-  ASSERT_EQ(fake.activityCalls().size(), 1u);
-  EXPECT_EQ(fake.activityCalls()[0].options, 0x00EFFFFFu);
-  EXPECT_EQ(fake.activityCalls()[0].reason, "Hourlet collecting meta information");
+  ASSERT_EQ(fake.activityCalls.size(), 1u);
+  EXPECT_EQ(fake.activityCalls[0].options, 0x00EFFFFFu);
+  EXPECT_EQ(fake.activityCalls[0].reason, "Hourlet collecting meta information");
   EXPECT_TRUE(fake.activityTokenHeld());
-  EXPECT_EQ(fake.activationObserverCount(), 1u);
   fake.advance(0.5);
-  EXPECT_TRUE(fake.lines().empty()) << "no line before the first poll";
+  EXPECT_TRUE(fake.lines.empty()) << "no line before the first poll";
   fake.advance(0.5);
-  ASSERT_EQ(fake.lines().size(), 1u);
-  EXPECT_EQ(fake.lines()[0],
-            R"({"appName":"TextEdit","appIdentifier":"com.apple.TextEdit",)"
-            R"("appPath":"/System/Applications/TextEdit.app","winTitle":false,"winUrl":false,)"
-            R"("error":false})");
-  EXPECT_EQ(fake.flushedLineCount(), 1u);
+  EXPECT_EQ(fake.lines, std::vector<std::string>{
+                            R"({"appName":"TextEdit","appIdentifier":"com.apple.TextEdit",)"
+                            R"("appPath":"/System/Applications/TextEdit.app","winTitle":false,)"
+                            R"("winUrl":false,"error":false})"});
+  EXPECT_EQ(fake.flushedLineCount, 1u);
   fake.advance(2);
-  EXPECT_EQ(fake.windowListReads(), 3u) << "the window list is read on every report";
+  EXPECT_EQ(fake.windowListReads, 3u) << "the window list is read on every report";
 }
 
-TEST_F(FocusDelegateTest, ActivationIsReportedAtOnceAndOnlyWhenItChanges) {
+TEST_F(FocusDelegateTest, ActivationIsReportedAtOnceOnlyWhenItChangesAndNoneReportsNothing) {
   launch();
+  fake.postActivation(std::nullopt);
+  fake.advance(2);
+  EXPECT_TRUE(fake.lines.empty());
   fake.activate(EDITOR);
-  ASSERT_EQ(fake.lines().size(), 1u);
+  ASSERT_EQ(fake.lines.size(), 1u);
   EXPECT_EQ(lastRecord()["appName"], "TextEdit");
   fake.activate(EDITOR);
   fake.advance(3);
-  EXPECT_EQ(fake.lines().size(), 1u);
+  EXPECT_EQ(fake.lines.size(), 1u);
   fake.activate(SAFARI);
-  EXPECT_EQ(fake.lines().size(), 2u);
   EXPECT_EQ(lastRecord()["appName"], "Safari");
-}
-
-TEST_F(FocusDelegateTest, NoApplicationMeansNoReport) {
-  launch();
-  fake.postActivation(std::nullopt);
+  fake.frontmost.reset();
   fake.advance(3);
-  EXPECT_TRUE(fake.lines().empty());
-  fake.setFrontmostApplication(EDITOR);
-  fake.advance(1);
-  EXPECT_EQ(fake.lines().size(), 1u);
-  fake.setFrontmostApplication(std::nullopt);
-  fake.advance(3);
-  EXPECT_EQ(fake.lines().size(), 1u) << "the last report stands while nothing is in front";
+  EXPECT_EQ(fake.lines.size(), 2u) << "the last report stands while nothing is in front";
 }
 
 TEST_F(FocusDelegateTest, TabSwitchInABrowserIsReportedWithinOnePoll) {
   std::string currentTab = "https://example.org/first";
-  fake.setScriptHandler([&currentTab](const std::string&) { return answering(currentTab); });
-  launchWith(false, true, false);
+  fake.scriptHandler = [&currentTab](const std::string&) { return answering(currentTab); };
+  launch(false, true);
   fake.activate(SAFARI);
   EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/first");
   currentTab = "https://example.org/second";
   fake.advance(1);
-  ASSERT_EQ(fake.lines().size(), 2u);
+  ASSERT_EQ(fake.lines.size(), 2u);
   EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/second");
-  EXPECT_EQ(lastRecord()["error"], false);
-}
-
-// A browser that takes 2.5 s to answer holds up the loop; the poll then runs once, late,
-// and keeps its one-second grid instead of catching up on the periods it missed.
-TEST_F(FocusDelegateTest, SlowBrowserQueryDelaysThePollWhichSkipsThePeriodsItMissed) {
-  std::vector<double> queryTimes;
-  fake.setScriptHandler([&](const std::string&) {
-    queryTimes.push_back(fake.now());
-    if (queryTimes.size() == 1) fake.advance(2.5);
-    return answering("https://example.org/");
-  });
-  fake.setFrontmostApplication(SAFARI);
-  launchWith(false, true, false);
-  fake.advance(5);
-  EXPECT_EQ(queryTimes, (std::vector<double>{1.0, 4.0, 5.0}));
 }
 
 TEST_F(FocusDelegateTest, RevokedPermissionIsReportedAfterTheProbeAndGoesWhenGranted) {
-  fake.setWindows({fake::windowOf(200, 800, 600, "Other"),
-                   fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")});
-  launchWith(true, false, false);
+  fake.windows = {fake::windowOf(200, 800, 600, "Other"),
+                  fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")};
+  launch(true);
   fake.activate(EDITOR);
   EXPECT_EQ(lastRecord()["winTitle"], "Notes");
   EXPECT_EQ(lastRecord()["error"], false);
-
-  fake.setScreenCaptureAllowed(false);
+  fake.screenCaptureAllowed = false;
   fake.advance(59.5);
-  EXPECT_EQ(fake.lines().size(), 1u);
+  EXPECT_EQ(fake.lines.size(), 1u);
   fake.advance(0.5);
-  ASSERT_EQ(fake.lines().size(), 2u) << "the poll at 60 s carries the probe's answer";
+  ASSERT_EQ(fake.lines.size(), 2u) << "the poll at 60 s carries the probe's answer";
   EXPECT_EQ(lastRecord()["error"], json::parse(R"(["E_PERMISSION_SCREENRECORDING"])"));
-  EXPECT_EQ(fake.accessRequests(), 1u);
-
-  fake.setScreenCaptureAllowed(true);
+  EXPECT_EQ(fake.accessRequests, 1u);
+  fake.screenCaptureAllowed = true;
   fake.advance(60);
-  ASSERT_EQ(fake.lines().size(), 3u);
+  ASSERT_EQ(fake.lines.size(), 3u);
   EXPECT_EQ(lastRecord()["error"], false);
 }
 
@@ -159,62 +121,56 @@ TEST_F(FocusDelegateTest, LaunchFlagsDecideWhetherTheProbeAndItsTimerExist) {
               {true, false, false, {60.0, 1.0}, 1, 3}};
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::Message() << row.title << row.url << row.force);
-    resetProcessFlags();
     fake::FakeSystem system;
-    system.setScreenCaptureAllowed(false);
-    system.setFrontmostApplication(EDITOR);
+    system.screenCaptureAllowed = false;
+    system.frontmost = EDITOR;
     QuenAppDelegate agent(system);
-    FEAT_FLAG__TITLE_NEEDED = row.title;
-    FEAT_FLAG__URL_NEEDED = row.url;
-    FEAT_FLAG__REQ_PERM = row.force;
-    derivePermissionFlags();
+    setLaunchFlags(row.title, row.url, row.force);
     system.runLoop().run([&agent] { agent.applicationDidFinishLaunching(); });
-    EXPECT_EQ(system.preflightCalls(), row.probesAtLaunch);
+    EXPECT_EQ(system.preflightCalls, row.probesAtLaunch);
     system.advance(120);
     EXPECT_EQ(system.repeatingIntervals(), row.intervals);
-    EXPECT_EQ(system.preflightCalls(), row.probesAfterTwoMinutes);
-    EXPECT_EQ(system.displayStreamAttempts(), 0u);
-    EXPECT_EQ(system.trustChecks(), 0u) << "the focus agent never checks accessibility trust";
-    EXPECT_EQ(json::parse(system.lines().back())["error"] == false, row.probesAtLaunch == 0);
+    EXPECT_EQ(system.preflightCalls, row.probesAfterTwoMinutes);
+    EXPECT_EQ(system.displayStreamAttempts, 0u);
+    EXPECT_EQ(system.trustChecks, 0u) << "the focus agent never checks accessibility trust";
+    EXPECT_EQ(json::parse(system.lines.back())["error"] == false, row.probesAtLaunch == 0);
   }
 }
 
 TEST_F(FocusDelegateTest, PermissionCodesComeBeforeTheQueryFailureWhichASuccessClears) {
-  fake.setScreenCaptureAllowed(false);
-  fake.setScriptOutcome(refusing(-1743));
-  launchWith(true, true, false);
+  fake.screenCaptureAllowed = false;
+  fake.setScriptOutcome({ScriptRun::Stage::Executed, std::nullopt, true, OsValue::ofInteger(-1743)});
+  launch(true, true);
   fake.activate(SAFARI);
   EXPECT_EQ(lastRecord()["error"],
             json::parse(R"(["E_PERMISSION_SCREENRECORDING","E_AE_KNOWN_EVENT_NOT_PERMITTED"])"));
   EXPECT_EQ(lastRecord()["winUrl"], false);
-
   fake.setScriptOutcome(answering("https://example.org/"));
   fake.advance(1);
   EXPECT_EQ(lastRecord()["error"], json::parse(R"(["E_PERMISSION_SCREENRECORDING"])"));
   EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/");
 }
 
-TEST_F(FocusDelegateTest, IdentityFallbacksAndEmptyNames) {
-  launchWith(false, true, false);
+TEST_F(FocusDelegateTest, OnlyAbsentIdentityValuesTakeTheirFallbacks) {
+  launch(false, true);
   fake.activate(RunningApplication{300, std::nullopt, std::nullopt, std::nullopt});
   EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"UNKNOWN_APP_NAME",
       "appIdentifier":"UNKNOWN_APP_IDENTIFIER","appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",
       "winTitle":false,"winUrl":false,"error":false})"));
-  EXPECT_TRUE(fake.scriptSources().empty());
+  EXPECT_TRUE(fake.scriptSources.empty());
   fake.activate(RunningApplication{300, "", "", ""});
-  EXPECT_EQ(lastRecord()["appName"], "");
-  EXPECT_EQ(lastRecord()["appIdentifier"], "");
-  EXPECT_EQ(lastRecord()["appPath"], "");
+  EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"","appIdentifier":"","appPath":"",
+      "winTitle":false,"winUrl":false,"error":false})"));
 }
 
 TEST_F(FocusDelegateTest, NoCallbackReachesADestroyedDelegate) {
-  fake.setFrontmostApplication(EDITOR);
-  launchWith(true, false, false);
+  fake.frontmost = EDITOR;
+  launch(true);
   delegate.reset();
   fake.activate(SAFARI);
   fake.advance(120);
-  EXPECT_TRUE(fake.lines().empty());
-  EXPECT_EQ(fake.preflightCalls(), 1u);
+  EXPECT_TRUE(fake.lines.empty());
+  EXPECT_EQ(fake.preflightCalls, 1u);
 }
 
 }  // namespace

@@ -43,16 +43,16 @@ TEST_F(UrlQueryTest, NoScriptRunsWithoutTheFlagOrForAnUnknownName) {
   FEAT_FLAG__URL_NEEDED = false;
   EXPECT_EQ(ask(Value("Safari")), NO_QUERY);
   EXPECT_EQ(ask(Value(true)), NO_QUERY);
-  EXPECT_TRUE(fake.scriptSources().empty());
+  EXPECT_TRUE(fake.scriptSources.empty());
 }
 
 // The script would launch it again.
 TEST_F(UrlQueryTest, NoScriptRunsForABrowserThatHasQuit) {
-  fake.quitApplication(BROWSER_PID + 1);
+  fake.quitApplications = {BROWSER_PID + 1};
   EXPECT_EQ(ask(Value("Safari")), (UrlAnswer{Value("https://example.org/"), false}));
-  fake.quitApplication(BROWSER_PID);
+  fake.quitApplications.push_back(BROWSER_PID);
   EXPECT_EQ(ask(Value("Safari")), (UrlAnswer{false, Value("E_AE_KNOWN_OTHER-600")}));
-  EXPECT_EQ(fake.scriptSources().size(), 1u);
+  EXPECT_EQ(fake.scriptSources.size(), 1u);
 }
 
 TEST_F(UrlQueryTest, EachKnownBrowserGetsOneScriptWithItsTabTerm) {
@@ -63,11 +63,11 @@ TEST_F(UrlQueryTest, EachKnownBrowserGetsOneScriptWithItsTabTerm) {
       {"Vivaldi", "active"}};
   for (const auto& [name, tab] : browsers) {
     ask(Value(name));
-    EXPECT_EQ(fake.scriptSources().back(),
+    EXPECT_EQ(fake.scriptSources.back(),
               std::string("  tell application \"") + name + "\" to set appUrl to the URL of the " +
                   tab + " tab of the front window\n  return appUrl");
   }
-  EXPECT_EQ(fake.scriptSources().size(), 8u) << "one script per query";
+  EXPECT_EQ(fake.scriptSources.size(), 8u) << "one script per query";
 }
 
 TEST_F(UrlQueryTest, EveryOutcomeOfAScript) {

@@ -29,7 +29,7 @@ TEST_F(LaunchArgumentsTest, FlagsAndThePermissionsTheyNeed) {
   for (std::size_t index = 0; index < std::size(rows); ++index) {
     SCOPED_TRACE(::testing::Message() << "row " << index);
     const auto& row = rows[index];
-    resetProcessFlags();
+    setLaunchFlags();
     std::vector<const char*> argv{"/Applications/FocusTrail"};
     argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
     scanLaunchArguments(static_cast<int>(argv.size()), argv.data());

@@ -27,7 +27,7 @@ class WindowChoiceTest : public ::testing::Test {
  protected:
   WindowChoice choose(std::vector<FakeWindow> windows, std::int32_t pid = APP_PID,
                       bool titleNeeded = true) {
-    fake.setWindows(std::move(windows));
+    fake.windows = std::move(windows);
     return chooseWindow(fake.windowList(), pid, titleNeeded);
   }
 
@@ -48,7 +48,7 @@ TEST_F(WindowChoiceTest, FirstVisibleLargeWindowOfTheApplicationIsChosen) {
 
 TEST_F(WindowChoiceTest, NoWindowFromAnEmptyOrUnavailableList) {
   EXPECT_FALSE(choose({}).position);
-  fake.setWindowListAvailable(false);
+  fake.windowListAvailable = false;
   const WindowChoice choice = choose({windowOf(APP_PID, 800, 600, "Hidden")});
   EXPECT_FALSE(choice.position);
   EXPECT_EQ(choice.title, Value(false));
@@ -104,54 +104,6 @@ TEST_F(WindowChoiceTest, DynamicValues) {
     EXPECT_EQ(choice.position, row.position);
     EXPECT_EQ(choice.title, row.title);
   }
-}
-
-// A window list that records which values of which window were asked for: some backends
-// fetch each value on demand, so the rule must read only what it needs.
-class RecordingWindowList final : public platform::WindowList {
- public:
-  struct Window final : platform::WindowDescription {
-    explicit Window(FakeWindow windowValues) : values(std::move(windowValues)) {}
-    OsValue ownerPid() const override { return read('o', values.ownerPid); }
-    OsValue alpha() const override { return read('a', values.alpha); }
-    OsValue bounds() const override { return read('b', values.bounds); }
-    OsValue name() const override { return read('n', values.name); }
-    OsValue read(char letter, const OsValue& value) const {
-      reads += letter;
-      return value;
-    }
-    FakeWindow values;
-    mutable std::string reads;
-  };
-
-  explicit RecordingWindowList(const std::vector<FakeWindow>& windows)
-      : windows_(windows.begin(), windows.end()) {}
-  bool walkOnScreenWindows(
-      const std::function<bool(const platform::WindowDescription&)>& visit) override {
-    for (const Window& window : windows_)
-      if (visit(window)) break;
-    return true;
-  }
-  std::vector<std::string> reads() const {
-    std::vector<std::string> result;
-    for (const Window& window : windows_) result.push_back(window.reads);
-    return result;
-  }
-
- private:
-  std::vector<Window> windows_;
-};
-
-TEST(WindowChoiceReadsTest, ValuesAreReadOnlyWhenTheRuleNeedsThem) {
-  RecordingWindowList list({windowOf(200, 800, 600, "Other"),
-                            appWindowWith(&FakeWindow::alpha, OsValue::ofReal(0.0)),
-                            windowOf(APP_PID, 10, 10, "Tiny"), windowOf(APP_PID, 800, 600, "Doc"),
-                            windowOf(APP_PID, 800, 600, "Behind")});
-  EXPECT_EQ(chooseWindow(list, APP_PID, true).title, Value("Doc"));
-  EXPECT_EQ(list.reads(), (std::vector<std::string>{"o", "oa", "oab", "oabn", ""}));
-  RecordingWindowList untitled({windowOf(APP_PID, 800, 600, "Doc")});
-  chooseWindow(untitled, APP_PID, false);
-  EXPECT_EQ(untitled.reads(), (std::vector<std::string>{"oab"}));
 }
 
 }  // namespace

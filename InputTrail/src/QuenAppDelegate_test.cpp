@@ -18,14 +18,14 @@ using testing::report;
 using InputStreamTest = testing::InputAgentTest;
 
 TEST_F(InputStreamTest, LaunchLineIsTheDefaultsWithoutErrorAndQuietSecondsAddNothing) {
-  system.setTrusted(false);
+  system.trusted = false;
   launch(true, true);
-  ASSERT_EQ(system.lines().size(), 1u);
-  EXPECT_EQ(system.lines()[0],
+  ASSERT_EQ(system.lines.size(), 1u);
+  EXPECT_EQ(system.lines[0],
             R"({"error":false,"evMouseClick":false,"evMouseMove":false,"evKeyPress":false})");
-  EXPECT_EQ(system.flushedLineCount(), 1u);
+  EXPECT_EQ(system.flushedLineCount, 1u);
   for (int i = 0; i < 5; ++i) second();
-  EXPECT_EQ(system.lines().size(), 1u);
+  EXPECT_EQ(system.lines.size(), 1u);
 }
 
 TEST_F(InputStreamTest, ActiveSecondReportsTheKindsSeenAtItsTick) {
@@ -33,10 +33,10 @@ TEST_F(InputStreamTest, ActiveSecondReportsTheKindsSeenAtItsTick) {
   system.advance(0.5);
   system.inject(EventType::LeftMouseDown);
   system.inject(EventType::MouseMoved);
-  EXPECT_EQ(system.lines().size(), 1u) << "nothing is written per event";
+  EXPECT_EQ(system.lines.size(), 1u) << "nothing is written per event";
   system.advance(0.5);
   EXPECT_EQ(records(), (std::vector<Json>{defaults(), report(true, true, false)}));
-  EXPECT_EQ(system.flushedLineCount(), 2u);
+  EXPECT_EQ(system.flushedLineCount, 2u);
 }
 
 TEST_F(InputStreamTest, ManyEventsInEqualSecondsGiveOneLine) {
@@ -62,7 +62,7 @@ TEST_F(InputStreamTest, ReportsAreTheActivityOfTheirOwnSecondWithEveryButtonACli
 }
 
 TEST_F(InputStreamTest, FirstQuietSecondAfterActivityWritesTheDefaultsOnce) {
-  system.setTrusted(false);
+  system.trusted = false;
   launch(false, true);
   secondWith({EventType::MouseMoved});
   for (int i = 0; i < 3; ++i) second();
@@ -71,17 +71,17 @@ TEST_F(InputStreamTest, FirstQuietSecondAfterActivityWritesTheDefaultsOnce) {
 }
 
 TEST_F(InputStreamTest, LastEventOfTheSecondDecidesTheAttachment) {
-  system.setTrusted(false);
+  system.trusted = false;
   launch(false, true);
   second([&] {
     system.inject(EventType::MouseMoved);
-    system.setTrusted(true);
+    system.trusted = true;
     delegate->permissionsAccessUpdate();
     system.inject(EventType::LeftMouseDown);
   });
   second([&] {
     system.inject(EventType::MouseMoved);
-    system.setTrusted(false);
+    system.trusted = false;
     delegate->permissionsAccessUpdate();
     system.inject(EventType::MouseMoved);
   });
@@ -90,7 +90,7 @@ TEST_F(InputStreamTest, LastEventOfTheSecondDecidesTheAttachment) {
 }
 
 TEST_F(InputStreamTest, EveryHandlerCarriesTheCurrentAttachment) {
-  system.setScreenCaptureAllowed(false);
+  system.screenCaptureAllowed = false;
   launch(true, false);
   delegate->permissionsScreenUpdate();
   for (EventType type : {EventType::KeyUp, EventType::RightMouseDown, EventType::MouseMoved}) {

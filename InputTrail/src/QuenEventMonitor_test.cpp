@@ -29,21 +29,21 @@ class QuenEventMonitorTest : public ::testing::Test {
 // must neither stack registrations nor remove one twice, and a refused install is retried.
 TEST_F(QuenEventMonitorTest, OneRegistrationWhateverTheRepeatsAndRefusalIsRetried) {
   auto monitor = makeMonitor();
-  system.setRefuseMonitors(true);
+  system.refuseMonitors = true;
   monitor->startIfNotRunning();
   EXPECT_FALSE(monitor->isRunning());
   monitor->stop();
-  EXPECT_EQ(system.monitorRemovals(), 0u);
-  system.setRefuseMonitors(false);
+  EXPECT_EQ(system.monitorRemovals, 0u);
+  system.refuseMonitors = false;
   monitor->startIfNotRunning();
   monitor->startIfNotRunning();
   move();
-  EXPECT_EQ(system.monitorInstalls(), 1u);
+  EXPECT_EQ(system.monitorInstalls, 1u);
   EXPECT_EQ(received.size(), 1u);
   monitor->stop();
   monitor->stop();
   move();
-  EXPECT_EQ(system.monitorRemovals(), 1u);
+  EXPECT_EQ(system.monitorRemovals, 1u);
   EXPECT_EQ(received.size(), 1u);
   monitor->startIfNotRunning();
   monitor.reset();

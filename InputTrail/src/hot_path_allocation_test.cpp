@@ -30,12 +30,12 @@ class HotPathAllocationTest : public testing::InputAgentTest {
 };
 
 TEST_F(HotPathAllocationTest, EventsAllocateNothingWithOrWithoutAMissingPermission) {
-  system.setTrusted(false);
+  system.trusted = false;
   launch(true, true);
   system.advance(0.5);
   injectEveryKind(1);  // the first event after a permission change copies the attachment in
   EXPECT_EQ(allocationsDuring([&] { injectEveryKind(10'000); }), 0u);
-  system.setTrusted(true);
+  system.trusted = true;
   delegate->permissionsAccessUpdate();
   injectEveryKind(1);
   EXPECT_EQ(allocationsDuring([&] { injectEveryKind(10'000); }), 0u);
@@ -54,7 +54,7 @@ TEST_F(HotPathAllocationTest, ReportTicksThatWriteNothingAllocateNothing) {
               for (int i = 0; i < 100; ++i) second();
             }),
             0u);
-  EXPECT_EQ(system.lines().size(), 3u);
+  EXPECT_EQ(system.lines.size(), 3u);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
-// Test support: every test of the focus agent starts from the process-wide flags' start
-// values, since the flags outlive each test.
+// Every test of the focus agent starts from the process-wide flags' start values, since
+// the flags outlive each test.
 
 #include <gtest/gtest.h>
 
@@ -10,19 +10,19 @@
 
 namespace quen::focus {
 
-inline void resetProcessFlags() {
-  FEAT_FLAG__TITLE_NEEDED = false;
-  FEAT_FLAG__URL_NEEDED = false;
-  FEAT_FLAG__REQ_PERM = false;
-  FEAT_PERMISSIONS_USE_SCREEN = false;
-  FEAT_PERMISSIONS_USE_ACCESS = false;
-  FEAT_PERMISSIONS_USE_ANY = false;
+// Sets the launch flags as the argument scan would, none by default.
+inline void setLaunchFlags(bool titleNeeded = false, bool urlNeeded = false, bool force = false) {
+  FEAT_FLAG__TITLE_NEEDED = titleNeeded;
+  FEAT_FLAG__URL_NEEDED = urlNeeded;
+  FEAT_FLAG__REQ_PERM = force;
+  FEAT_PERMISSIONS_USE_SCREEN = FEAT_PERMISSIONS_USE_ACCESS = FEAT_PERMISSIONS_USE_ANY = false;
+  derivePermissionFlags();
 }
 
 class FlagsResetTest : public ::testing::Test {
  protected:
-  void SetUp() override { resetProcessFlags(); }
-  void TearDown() override { resetProcessFlags(); }
+  void SetUp() override { setLaunchFlags(); }
+  void TearDown() override { setLaunchFlags(); }
 };
 
 }  // namespace quen::focus

@@ -70,7 +70,7 @@ class InputAgentTest : public ::testing::Test {
   // Every line written so far, parsed.
   std::vector<Json> records() const {
     std::vector<Json> parsed;
-    for (const std::string& line : system.lines()) parsed.push_back(Json::parse(line));
+    for (const std::string& line : system.lines) parsed.push_back(Json::parse(line));
     return parsed;
   }
 
