@@ -163,15 +163,5 @@ TEST_F(FocusDelegateTest, OnlyAbsentIdentityValuesTakeTheirFallbacks) {
       "winTitle":false,"winUrl":false,"error":false})"));
 }
 
-TEST_F(FocusDelegateTest, NoCallbackReachesADestroyedDelegate) {
-  fake.frontmost = EDITOR;
-  launch(true);
-  delegate.reset();
-  fake.activate(SAFARI);
-  fake.advance(120);
-  EXPECT_TRUE(fake.lines.empty());
-  EXPECT_EQ(fake.preflightCalls, 1u);
-}
-
 }  // namespace
 }  // namespace quen::focus

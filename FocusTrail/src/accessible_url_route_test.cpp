@@ -35,24 +35,24 @@ class FakeAccessibilityBus final : public platform::AccessibilityBus {
   BusCall applications(std::vector<AccessibleObject>& found) override {
     return answer("registry", [&] { found = roots; });
   }
-  BusCall processId(const std::string& busName, std::int32_t& pid) override {
-    return answer(busName, [&] { pid = pids[busName]; });
+  BusCall processId(const std::string& bus, std::int32_t& pid) override {
+    return answer(bus, [&] { pid = pids[bus]; });
   }
-  BusCall children(const AccessibleObject& object, std::vector<AccessibleObject>& found) override {
-    return answer(object.path, [&] { found = nodes[object.path].children; });
+  BusCall children(const AccessibleObject& at, std::vector<AccessibleObject>& found) override {
+    return answer(at.path, [&] { found = nodes[at.path].children; });
   }
-  BusCall isActive(const AccessibleObject& object, bool& active) override {
-    return answer(object.path, [&] { active = nodes[object.path].active; });
+  BusCall isActive(const AccessibleObject& at, bool& active) override {
+    return answer(at.path, [&] { active = nodes[at.path].active; });
   }
-  BusCall name(const AccessibleObject& object, std::string& text) override {
-    return answer(object.path, [&] { text = nodes[object.path].name; });
+  BusCall name(const AccessibleObject& at, std::string& text) override {
+    return answer(at.path, [&] { text = nodes[at.path].name; });
   }
-  BusCall embeds(const AccessibleObject& object, std::optional<AccessibleObject>& target) override {
-    return answer(object.path, [&] { target = nodes[object.path].embeds; });
+  BusCall embeds(const AccessibleObject& at, std::optional<AccessibleObject>& target) override {
+    return answer(at.path, [&] { target = nodes[at.path].embeds; });
   }
-  BusCall documentAttributes(const AccessibleObject& document,
+  BusCall documentAttributes(const AccessibleObject& at,
                              std::vector<std::pair<std::string, std::string>>& found) override {
-    return answer(document.path, [&] { found = nodes[document.path].attributes; });
+    return answer(at.path, [&] { found = nodes[at.path].attributes; });
   }
 
  private:

@@ -10,34 +10,31 @@ namespace {
 
 using LaunchArgumentsTest = FlagsResetTest;
 
-std::string letters(bool first, bool second, bool third) {
-  return {first ? 'T' : 'F', second ? 'T' : 'F', third ? 'T' : 'F'};
-}
-
+// The agent's own flag names and the permissions they need; the scan's rules are the core's.
 TEST_F(LaunchArgumentsTest, FlagsAndThePermissionsTheyNeed) {
   const struct {
     std::vector<const char*> arguments;
-    std::string_view flags;        // title, url, force: 'T' or 'F'
-    std::string_view permissions;  // screen, access, any
+    bool title, url, force, screen, access, any;
   } rows[] = {
-      {{"--argUrlNeeded", "1", "--argForceReqPerm", "no", "--argTitleNeeded", "YES"}, "TTF", "TFT"},
-      {{"--argTitleNeeded", "1", "--argForceReqPerm", "1", "x"}, "FFF", "FFF"},
-      {{"--argTitleNeeded", "1", "--argUrlNeeded", "0", "--argForceReqPerm", "0"}, "TFF", "TFT"},
-      {{"--argTitleNeeded", "0", "--argUrlNeeded", "0", "--argForceReqPerm", "t"}, "FFT", "TFT"},
-      {{"--argTitleNeeded", "0", "--argUrlNeeded", "1", "--argForceReqPerm", "0"}, "FTF", "FFF"},
+      {{"--argUrlNeeded", "1", "--argForceReqPerm", "no", "--argTitleNeeded", "YES"},
+       true, true, false, true, false, true},
+      {{"--argTitleNeeded", "0", "--argUrlNeeded", "0", "--argForceReqPerm", "t"},
+       false, false, true, true, false, true},
+      {{"--argTitleNeeded", "0", "--argUrlNeeded", "1", "--argForceReqPerm", "0"},
+       false, true, false, false, false, false},
+      {{"--argTitleNeeded", "1", "--argForceReqPerm", "1", "x"},
+       false, false, false, false, false, false},
   };
-  for (std::size_t index = 0; index < std::size(rows); ++index) {
-    SCOPED_TRACE(::testing::Message() << "row " << index);
-    const auto& row = rows[index];
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.arguments.back());
     setLaunchFlags();
     std::vector<const char*> argv{"/Applications/FocusTrail"};
     argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
     scanLaunchArguments(static_cast<int>(argv.size()), argv.data());
-    EXPECT_EQ(letters(FEAT_FLAG__TITLE_NEEDED, FEAT_FLAG__URL_NEEDED, FEAT_FLAG__REQ_PERM),
-              row.flags);
-    EXPECT_EQ(letters(FEAT_PERMISSIONS_USE_SCREEN, FEAT_PERMISSIONS_USE_ACCESS,
-                      FEAT_PERMISSIONS_USE_ANY),
-              row.permissions);
+    EXPECT_EQ((std::vector<bool>{FEAT_FLAG__TITLE_NEEDED, FEAT_FLAG__URL_NEEDED,
+                                 FEAT_FLAG__REQ_PERM, FEAT_PERMISSIONS_USE_SCREEN,
+                                 FEAT_PERMISSIONS_USE_ACCESS, FEAT_PERMISSIONS_USE_ANY}),
+              (std::vector<bool>{row.title, row.url, row.force, row.screen, row.access, row.any}));
   }
 }
 

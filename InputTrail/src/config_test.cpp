@@ -10,36 +10,28 @@
 namespace quen::input {
 namespace {
 
-std::string letters(std::initializer_list<bool> flags) {
-  std::string result;
-  for (bool flag : flags) result += flag ? 'T' : 'F';
-  return result;
-}
-
+// The agent's own flag names and the permissions they need; the scan's rules are the core's.
 TEST(InputLaunchArgumentsTest, FlagsAndThePermissionsTheyNeed) {
   const struct {
     std::vector<const char*> arguments;
-    std::string_view flags;        // keys, force
-    std::string_view permissions;  // screen, access, any
+    bool keys, force, screen, access, any;
   } rows[] = {
-      {{"--argKeysNeeded", "YES", "--argForceReqPerm", "no"}, "TF", "FTT"},
-      {{"--argForceReqPerm", "1", "--argKeysNeeded", "0"}, "FT", "FTT"},
-      {{"--argKeysNeeded", "false", "--argForceReqPerm", "NO"}, "FF", "FFF"},
-      {{"--argKeysNeeded", "1", "--argForceReqPerm"}, "FF", "FFF"},
-      {{"--argTitleNeeded", "1", "--argUrlNeeded", "1"}, "FF", "FFF"},
-      {{"--argKeysNeeded", "1", "--argKeysNeeded", "0"}, "FF", "FFF"},
+      {{"--argKeysNeeded", "YES", "--argForceReqPerm", "no"}, true, false, false, true, true},
+      {{"--argForceReqPerm", "1", "--argKeysNeeded", "0"}, false, true, false, true, true},
+      {{"--argKeysNeeded", "0", "--argForceReqPerm", "0"}, false, false, false, false, false},
+      {{"--argTitleNeeded", "1", "--argUrlNeeded", "1"}, false, false, false, false, false},
   };
-  for (std::size_t index = 0; index < std::size(rows); ++index) {
-    SCOPED_TRACE(::testing::Message() << "row " << index);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.arguments[0]);
     FEAT_FLAG__KEYS_NEEDED = FEAT_FLAG__REQ_PERM = false;
     FEAT_PERMISSIONS_USE_SCREEN = FEAT_PERMISSIONS_USE_ACCESS = FEAT_PERMISSIONS_USE_ANY = false;
     std::vector<const char*> argv{"/Applications/InputTrail"};
-    argv.insert(argv.end(), rows[index].arguments.begin(), rows[index].arguments.end());
+    argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
     scanLaunchArguments(static_cast<int>(argv.size()), argv.data());
-    EXPECT_EQ(letters({FEAT_FLAG__KEYS_NEEDED, FEAT_FLAG__REQ_PERM}), rows[index].flags);
-    EXPECT_EQ(letters({FEAT_PERMISSIONS_USE_SCREEN, FEAT_PERMISSIONS_USE_ACCESS,
-                       FEAT_PERMISSIONS_USE_ANY}),
-              rows[index].permissions);
+    EXPECT_EQ((std::vector<bool>{FEAT_FLAG__KEYS_NEEDED, FEAT_FLAG__REQ_PERM,
+                                 FEAT_PERMISSIONS_USE_SCREEN, FEAT_PERMISSIONS_USE_ACCESS,
+                                 FEAT_PERMISSIONS_USE_ANY}),
+              (std::vector<bool>{row.keys, row.force, row.screen, row.access, row.any}));
   }
 }
 

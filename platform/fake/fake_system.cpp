@@ -54,13 +54,6 @@ struct FakeSystem::Timer {
   std::function<void()> callback;
 };
 
-struct FakeSystem::Monitor {
-  MonitorToken token;
-  EventMask mask;
-  platform::EventHandler handler;
-  bool removed = false;  // kept until no delivery is under way, then erased
-};
-
 FakeWindow windowOf(std::int32_t pid, double width, double height, std::string name) {
   return FakeWindow{OsValue::ofInteger(pid), OsValue::ofReal(1.0),
                     boundsDictionary(0, 0, width, height), OsValue::ofText(std::move(name))};
@@ -230,43 +223,23 @@ void FakeSystem::postTrustChanged() { announce(trustObservers_); }
 std::optional<MonitorToken> FakeSystem::addGlobalMonitor(EventMask matching,
                                                          platform::EventHandler handler) {
   if (refuseMonitors) return std::nullopt;
-  const MonitorToken token = nextMonitorToken_++;
-  monitors_.push_back(std::make_unique<Monitor>(Monitor{token, matching, std::move(handler)}));
   ++monitorInstalls;
-  return token;
+  monitors_.push_back(Monitor{nextMonitorToken_, matching, std::move(handler)});
+  return nextMonitorToken_++;
 }
 
 void FakeSystem::removeMonitor(MonitorToken token) {
-  for (const auto& monitor : monitors_) {
-    if (monitor->token != token || monitor->removed) continue;
-    monitor->removed = true;
-    ++monitorRemovals;
-    break;
-  }
-  // A handler being delivered must outlive its own call, so erasing waits for delivery.
-  if (deliveryDepth_ == 0) std::erase_if(monitors_, [](const auto& m) { return m->removed; });
+  monitorRemovals += std::erase_if(monitors_, [token](const Monitor& m) { return m.token == token; });
 }
 
 void FakeSystem::inject(EventType type) {
-  const EventMask bit = platform::maskFor(type);
-  const std::size_t count = monitors_.size();
-  ++deliveryDepth_;
-  for (std::size_t index = 0; index < count; ++index) {
-    Monitor& monitor = *monitors_[index];
-    if (!monitor.removed && (monitor.mask & bit) != 0) monitor.handler(type);
-  }
-  if (--deliveryDepth_ == 0) std::erase_if(monitors_, [](const auto& m) { return m->removed; });
-}
-
-std::size_t FakeSystem::installedMonitorCount() const {
-  return static_cast<std::size_t>(std::count_if(
-      monitors_.begin(), monitors_.end(), [](const auto& monitor) { return !monitor->removed; }));
+  for (const Monitor& monitor : monitors_)
+    if ((monitor.mask & platform::maskFor(type)) != 0) monitor.handler(type);
 }
 
 bool FakeSystem::hasMonitorFor(EventMask mask) const {
-  return std::any_of(monitors_.begin(), monitors_.end(), [mask](const auto& monitor) {
-    return !monitor->removed && monitor->mask == mask;
-  });
+  return std::any_of(monitors_.begin(), monitors_.end(),
+                     [mask](const Monitor& monitor) { return monitor.mask == mask; });
 }
 
 // --- Standard output.

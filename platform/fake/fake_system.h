@@ -95,8 +95,7 @@ class FakeSystem final : public platform::Backend,
   bool trusted = true;
   std::size_t trustChecks = 0, trustChecksWithoutPrompt = 0;
   bool refuseMonitors = false;  // addGlobalMonitor returns none while set
-  std::size_t monitorInstalls = 0;
-  std::size_t monitorRemovals = 0;  // of installed monitors, each counted once
+  std::size_t monitorInstalls = 0, monitorRemovals = 0;  // removals of installed ones
   std::vector<std::string> lines;   // every line written, flushed or not
   std::size_t flushedLineCount = 0;  // lines flushed by the last flush
   std::size_t flushCount = 0;
@@ -111,16 +110,19 @@ class FakeSystem final : public platform::Backend,
   void setScriptOutcome(ScriptRun outcome);
   // Announces that trust may have changed, to every observer.
   void postTrustChanged();
-  // Delivers one event of `type` to every installed monitor whose mask holds its bit. A
-  // handler may install and remove monitors while it runs: one removed is not called again,
-  // one installed is first called for the next event. Delivery allocates nothing.
+  // Delivers one event of `type` to every installed monitor whose mask holds its bit,
+  // allocating nothing. Handlers install and remove no monitors (the agents' never do).
   void inject(EventType type);
-  std::size_t installedMonitorCount() const;
+  std::size_t installedMonitorCount() const { return monitors_.size(); }
   bool hasMonitorFor(EventMask mask) const;  // an installed monitor with exactly `mask`
 
  private:
   struct Timer;
-  struct Monitor;
+  struct Monitor {
+    MonitorToken token;
+    EventMask mask;
+    platform::EventHandler handler;
+  };
 
   void scheduleRepeating(Seconds interval, std::function<void()> callback) override;
   void scheduleOnce(Seconds delay, std::function<void()> callback) override;
@@ -159,9 +161,7 @@ class FakeSystem final : public platform::Backend,
   std::vector<std::function<void(const std::optional<RunningApplication>&)>> activationObservers_;
   std::vector<std::function<void()>> trustObservers_;
   MonitorToken nextMonitorToken_ = 1;
-  // Heap-allocated so that a handler may install monitors while it runs.
-  std::vector<std::unique_ptr<Monitor>> monitors_;
-  int deliveryDepth_ = 0;
+  std::vector<Monitor> monitors_;
 };
 
 }  // namespace quen::fake

@@ -22,18 +22,6 @@ namespace quen::input::testing {
 using Json = nlohmann::json;
 using platform::EventType;
 
-// Resets the flags and the accumulator to their values before main runs, then sets the
-// feature flags as the launch arguments would and derives the permission flags.
-inline void setFeatureFlags(bool keysNeeded, bool forcePermissions) {
-  FEAT_PERMISSIONS_USE_SCREEN = false;
-  FEAT_PERMISSIONS_USE_ACCESS = false;
-  FEAT_PERMISSIONS_USE_ANY = false;
-  ACCUMULATOR_CURR = DICT_SCHEMA;
-  FEAT_FLAG__KEYS_NEEDED = keysNeeded;
-  FEAT_FLAG__REQ_PERM = forcePermissions;
-  deriveFeaturePermissions();
-}
-
 // One record as the parent expects to read it.
 inline Json report(bool click, bool move, bool key, bool accessibilityMissing = false) {
   return Json{
@@ -48,8 +36,14 @@ inline Json defaults() { return report(false, false, false); }
 // seconds.
 class InputAgentTest : public ::testing::Test {
  protected:
+  // Resets the flags and the accumulator to their values before main runs, sets the
+  // feature flags as the launch arguments would, derives the permission flags and launches.
   void launch(bool keysNeeded, bool forcePermissions) {
-    setFeatureFlags(keysNeeded, forcePermissions);
+    FEAT_PERMISSIONS_USE_SCREEN = FEAT_PERMISSIONS_USE_ACCESS = FEAT_PERMISSIONS_USE_ANY = false;
+    ACCUMULATOR_CURR = DICT_SCHEMA;
+    FEAT_FLAG__KEYS_NEEDED = keysNeeded;
+    FEAT_FLAG__REQ_PERM = forcePermissions;
+    deriveFeaturePermissions();
     delegate = std::make_unique<QuenAppDelegate>(system);
     system.runLoop().run([this] { delegate->applicationDidFinishLaunching(); });
   }
