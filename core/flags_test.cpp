@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace quen {
@@ -24,51 +23,43 @@ TEST(FlagValueTest, DecidingCharacterAfterSpaceSignAndZeros) {
     EXPECT_EQ(flagValueIsTrue(row.value), row.expected) << '"' << row.value << '"';
 }
 
-// A three-flag table like the focus agent's, so that the scan is tested apart from the
-// agents' own tables. Per flag (title, url, permission) the row expects 'T' or 'F' as set
-// by the scan or '-' for untouched; each row runs from all flags false and from all true.
+// A table of three flags (title, url, permission) like the focus agent's, so that the scan
+// is tested apart from the agents' own tables. A row expects 'T' or 'F' per flag as set by
+// the scan, or '-' for untouched, and runs from all flags false and from all flags true.
 TEST(ArgumentScanTest, CasesOfTheScan) {
   const struct {
-    const char* what;
     std::vector<const char*> argv;
     std::string_view expected;
   } rows[] = {
-      {"all pairs, any order",
-       {"agent", "--argForceReqPerm", "0", "--argTitleNeeded", "YES", "--argUrlNeeded", "1"},
+      {{"agent", "--argForceReqPerm", "0", "--argTitleNeeded", "YES", "--argUrlNeeded", "1"},
        "TTF"},
-      {"one too few", {"agent", "--argTitleNeeded", "1", "--argUrlNeeded", "1", "x"}, "---"},
-      {"count alone decides", {"agent", "a", "b", "c", "d", "--argUrlNeeded", "1"}, "-T-"},
-      {"value that is a flag name",
-       {"agent", "--argTitleNeeded", "--argUrlNeeded", "1", "--argForceReqPerm", "0", "x"},
-       "FTF"},
-      {"flag given last", {"agent", "--argUrlNeeded", "1", "a", "b", "c", "--argTitleNeeded"},
-       "-T-"},
-      {"later occurrence wins", {"agent", "--argUrlNeeded", "1", "x", "y", "--argUrlNeeded", "no"},
-       "-F-"},
-      {"program path is examined", {"--argTitleNeeded", "1", "a", "b", "c", "d", "e"}, "T--"},
-      {"whole names only",
-       {"agent", "--argTitleNeeded=1", "1", "--argurlneeded", "1", "argForceReqPerm", "1",
+      {{"agent", "--argTitleNeeded", "1", "--argUrlNeeded", "1", "x"}, "---"},  // one too few
+      {{"agent", "a", "b", "c", "d", "--argUrlNeeded", "1"}, "-T-"},  // the count alone decides
+      {{"agent", "--argTitleNeeded", "--argUrlNeeded", "1", "--argForceReqPerm", "0", "x"},
+       "FTF"},  // a value that is a flag name is also a flag
+      {{"agent", "--argUrlNeeded", "1", "a", "b", "c", "--argTitleNeeded"}, "-T-"},  // no value
+      {{"agent", "--argUrlNeeded", "1", "x", "y", "--argUrlNeeded", "no"}, "-F-"},  // later wins
+      {{"--argTitleNeeded", "1", "a", "b", "c", "d", "e"}, "T--"},  // program path examined
+      {{"agent", "--argTitleNeeded=1", "1", "--argurlneeded", "1", "argForceReqPerm", "1",
         "-argTitleNeeded", "1", "--argUrlNeededX", "1", "--argForceReqPerm ", "1"},
-       "---"},
-      {"value rule",
-       {"agent", "--argTitleNeeded", " +0009", "--argUrlNeeded", "on", "--argForceReqPerm", "t"},
-       "TFT"},
-      {"bytes that are not UTF-8",
-       {"\xFF\xFE", "--argTitleNeeded", "1\x80\xC0", "\xC0\xAF--argUrlNeeded", "1",
+       "---"},  // whole names only
+      {{"agent", "--argTitleNeeded", " +0009", "--argUrlNeeded", "on", "--argForceReqPerm", "t"},
+       "TFT"},  // the value rule
+      {{"\xFF\xFE", "--argTitleNeeded", "1\x80\xC0", "\xC0\xAF--argUrlNeeded", "1",
         "--argForceReqPerm", "\xE2\x82"},
-       "T-F"},
+       "T-F"},  // bytes that are not UTF-8
   };
-  for (const auto& row : rows) {
+  for (std::size_t index = 0; index < std::size(rows); ++index) {
     for (const bool start : {false, true}) {
-      SCOPED_TRACE(::testing::Message() << row.what << ", flags " << start << " before");
+      SCOPED_TRACE(::testing::Message() << "row " << index << " from " << start);
       bool flags[3] = {start, start, start};
       const FlagBinding table[] = {{"--argTitleNeeded", &flags[0]},
                                    {"--argUrlNeeded", &flags[1]},
                                    {"--argForceReqPerm", &flags[2]}};
+      const auto& row = rows[index];
       scanArguments(static_cast<int>(row.argv.size()), row.argv.data(), table, 3);
       for (int flag = 0; flag < 3; ++flag)
-        EXPECT_EQ(flags[flag], row.expected[flag] == '-' ? start : row.expected[flag] == 'T')
-            << "flag " << flag;
+        EXPECT_EQ(flags[flag], row.expected[flag] == '-' ? start : row.expected[flag] == 'T');
     }
   }
 }

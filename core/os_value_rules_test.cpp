@@ -10,17 +10,12 @@ namespace quen {
 namespace {
 
 using platform::OsValue;
-using Numbers = std::optional<std::array<double, 4>>;
 
 constexpr double NAN_VALUE = std::numeric_limits<double>::quiet_NaN(),
                  INFINITE = std::numeric_limits<double>::infinity();
 constexpr std::int64_t MINIMUM = std::numeric_limits<std::int64_t>::min();
 
 OsValue real(double value) { return OsValue::ofReal(value); }
-OsValue bounds(OsValue x, OsValue y, OsValue width, OsValue height) {
-  return OsValue::ofDictionary({{"X", std::move(x)}, {"Y", std::move(y)},
-                                {"Width", std::move(width)}, {"Height", std::move(height)}});
-}
 
 TEST(OsValueRulesTest, IntegerIsAnIntegerOrAnIntegralRealInRange) {
   const struct {
@@ -40,26 +35,29 @@ TEST(OsValueRulesTest, IntegerIsAnIntegerOrAnIntegralRealInRange) {
 
 // Four finite numbers; a negative extent moves the origin and counts by its size.
 TEST(OsValueRulesTest, RectangleOfFourFiniteNumbersNormalisedToPositiveExtent) {
-  const auto numbers = [](const OsValue& value) -> Numbers {
-    const auto rectangle = readRectangle(value);
-    if (!rectangle) return std::nullopt;
-    return std::array{rectangle->x, rectangle->y, rectangle->width, rectangle->height};
+  using Numbers = std::optional<std::array<double, 4>>;
+  const OsValue text = OsValue::ofText("100"), yes = OsValue::ofBoolean(true);
+  const struct {
+    OsValue x, y, width, height;
+    Numbers expected;
+  } rows[] = {
+      {real(10.5), OsValue::ofInteger(-20), real(800), OsValue::ofInteger(600),
+       std::array{10.5, -20.0, 800.0, 600.0}},
+      {real(100), real(100), real(-60), real(-70), std::array{40.0, 30.0, 60.0, 70.0}},
+      {real(0), real(0), text, real(100), {}}, {real(0), yes, real(100), real(100), {}},
+      {real(0), real(0), real(NAN_VALUE), real(100), {}},
+      {real(0), real(0), real(100), real(INFINITE), {}},
+      {real(-INFINITE), real(0), real(100), real(100), {}},
   };
-  const OsValue integers =
-      bounds(real(10.5), OsValue::ofInteger(-20), real(800), OsValue::ofInteger(600));
-  EXPECT_EQ(numbers(integers), (std::array{10.5, -20.0, 800.0, 600.0}));
-  EXPECT_EQ(numbers(bounds(real(100), real(100), real(-60), real(-70))),
-            (std::array{40.0, 30.0, 60.0, 70.0}));
-  const OsValue noRectangle[] = {
-      OsValue::ofText("{0, 0, 100, 100}"),
-      OsValue::ofDictionary({{"X", real(0)}, {"Y", real(0)}, {"Width", real(100)}}),
-      bounds(real(0), real(0), OsValue::ofText("100"), real(100)),
-      bounds(real(0), OsValue::ofBoolean(true), real(100), real(100)),
-      bounds(real(0), real(0), real(NAN_VALUE), real(100)),
-      bounds(real(0), real(0), real(100), real(INFINITE)),
-      bounds(real(-INFINITE), real(0), real(100), real(100))};
-  for (std::size_t row = 0; row < std::size(noRectangle); ++row)
-    EXPECT_EQ(numbers(noRectangle[row]), std::nullopt) << "row " << row;
+  for (std::size_t row = 0; row < std::size(rows); ++row) {
+    const auto& [x, y, width, height, expected] = rows[row];
+    const auto found = readRectangle(
+        OsValue::ofDictionary({{"X", x}, {"Y", y}, {"Width", width}, {"Height", height}}));
+    EXPECT_EQ(found ? Numbers({found->x, found->y, found->width, found->height}) : std::nullopt,
+              expected) << "row " << row;
+  }
+  EXPECT_FALSE(readRectangle(OsValue::ofText("{0, 0, 100, 100}")));
+  EXPECT_FALSE(readRectangle(OsValue::ofDictionary({{"X", real(0)}, {"Y", real(0)}})));
 }
 
 }  // namespace

@@ -29,16 +29,16 @@ TEST(PermissionProbeTest, TwoProbesOfEachPermission) {
     std::array<int, 3> preflightsRequestsStreams;
   } rows[] = {{true, false, {2, 2, 0}}, {true, true, {2, 0, 0}}, {false, false, {0, 0, 2}},
               {false, true, {0, 0, 2}}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << "macOS 11 " << row.macOS11 << ", allowed " << row.allowed);
+  for (const auto& [macOS11, allowed, preflightsRequestsStreams] : rows) {
     PermissionStub os;
-    os.macOS11 = row.macOS11;
-    os.allowed = row.allowed;
+    os.macOS11 = macOS11;
+    os.allowed = allowed;
     for (int probe = 0; probe < 2; ++probe) {
-      EXPECT_EQ(hasPermissionScreenRecordingShowPromt(os), row.allowed);
-      EXPECT_EQ(isAccessibilityTrusted(os), row.allowed);
+      EXPECT_EQ(hasPermissionScreenRecordingShowPromt(os), allowed) << "macOS 11 " << macOS11;
+      EXPECT_EQ(isAccessibilityTrusted(os), allowed);
     }
-    EXPECT_EQ((std::array{os.preflights, os.requests, os.streams}), row.preflightsRequestsStreams);
+    EXPECT_EQ((std::array{os.preflights, os.requests, os.streams}), preflightsRequestsStreams)
+        << "macOS 11 " << macOS11 << ", allowed " << allowed;
     EXPECT_EQ(os.checksWithoutPrompt, 0);
   }
 }

@@ -17,25 +17,23 @@ inline nlohmann::json toJson(const Value& value) {
   if (value.isText()) return value.asText();
   if (value.isInteger()) return value.asInteger();
   nlohmann::json json = value.isRecord() ? nlohmann::json::object() : nlohmann::json::array();
-  if (value.isRecord())
-    for (const Record::Member& member : value.asRecord().members())
-      json[member.first] = toJson(member.second);
-  else
+  if (value.isArray())
     for (const Value& element : value.asArray()) json.push_back(toJson(element));
+  else
+    for (const auto& [key, member] : value.asRecord().members()) json[key] = toJson(member);
   return json;
 }
 
 // None when `line` parses as one JSON object equal to `expected` (member order aside);
 // otherwise what went wrong, texts that are not valid UTF-8 shown with U+FFFD.
 inline std::optional<std::string> describeMismatch(std::string_view line, const Record& expected) {
-  const auto shown = [](const nlohmann::json& json) {
-    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  };
   const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
-  if (parsed.is_discarded() || !parsed.is_object()) return "not an object: " + std::string(line);
+  if (!parsed.is_object()) return "not an object: " + std::string(line);  // or not JSON
   const nlohmann::json wanted = toJson(Value(expected));
-  if (parsed != wanted) return "parsed " + shown(parsed) + ", expected " + shown(wanted);
-  return std::nullopt;
+  if (parsed == wanted) return std::nullopt;
+  const auto replace = nlohmann::json::error_handler_t::replace;
+  return "parsed " + parsed.dump(-1, ' ', false, replace) + ", expected " +
+         wanted.dump(-1, ' ', false, replace);
 }
 
 }  // namespace quen::testing
