@@ -14,10 +14,9 @@ TEST(FlagValueTest, DecidingCharacterAfterSpaceSignAndZeros) {
     bool expected;
   } rows[] = {
       {"YES", true}, {"yes", true}, {"true", true}, {"T", true}, {"1", true}, {"9abc", true},
-      {"+1", true}, {"-1", true}, {"\t\n\v\f\r 1", true}, {" +0009", true}, {"0000000001", true},
-      {"", false}, {" ", false}, {"0", false}, {"-0", false}, {"+", false}, {"+-1", false},
-      {"--1", false}, {"NO", false}, {"false", false}, {"on", false}, {":", false},
-      {"0x1", false}, {"0.5", false}, {"\xC2\xA0" "1", false}, {"0 1", false},
+      {"+1", true}, {"-1", true}, {"\t\n\v\f\r 1", true}, {" +0009", true}, {"", false},
+      {"0", false}, {"-0", false}, {"+-1", false}, {"NO", false}, {"false", false}, {"on", false},
+      {":", false}, {"0x1", false}, {"0.5", false}, {"\xC2\xA0" "1", false}, {"0 1", false},
   };
   for (const auto& row : rows)
     EXPECT_EQ(flagValueIsTrue(row.value), row.expected) << '"' << row.value << '"';

@@ -53,8 +53,8 @@ TEST(JsonLineTest, CompactMembersOfEveryKindInRecordOrder) {
 // last code points before the surrogates and of the planes included).
 TEST(JsonLineTest, OnlyQuotesReverseSolidiAndControlCharactersAreEscaped) {
   for (const std::string raw : {"https://example.com/a?c=d/e",
-                                "a\x7F \xC3\xBC \xE6\x97\xA5 \xF0\x9F\x98\x80 \xEF\xBF\xBF "
-                                "\xF4\x8F\xBF\xBF \xE2\x80\xA8 \xED\x9F\xBF"})
+                                "a\x7F \xC2\x80 \xDF\xBF \xE6\x97\xA5 \xF0\x9F\x98\x80 "
+                                "\xEF\xBF\xBF \xF4\x8F\xBF\xBF \xE2\x80\xA8 \xED\x9F\xBF"})
     EXPECT_EQ(written(raw, raw), '"' + raw + '"');
   const std::string quoted = "C:\\dir\\/x say \"hi\"";
   EXPECT_EQ(written(quoted, quoted), R"("C:\\dir\\/x say \"hi\"")");
@@ -72,9 +72,9 @@ TEST(JsonLineTest, InvalidUtf8IsReplacedPerMaximalSubpart) {
   const struct {
     std::string text, expected;
   } rows[] = {
-      {"\xF5\xF8\xFC\xFE\xFF", "?????"}, {"\xC0\xAF", "??"}, {"\xC1\xBF", "??"},
-      {"\xE0\x9F\xBF", "???"}, {"\xED\xA0\x80", "???"}, {"\xF0\x8F\xBF\xBF", "????"},
-      {"\xF4\x90\x80\x80", "????"}, {"\xC3", "?"}, {"\xE6\x97", "?"}, {"\xF0\x9F\x98", "?"},
+      {"\xF5\xF8\xFC\xFE\xFF", "?????"}, {"\xC1\xBF", "??"}, {"\xE0\x9F\xBF", "???"},
+      {"\xED\xA0\x80", "???"}, {"\xF0\x8F\xBF\xBF", "????"}, {"\xF4\x90\x80\x80", "????"},
+      {"\xC3", "?"}, {"\xF0\x9F\x98", "?"},
       {"\xF0\x9F\x98" "x", "?x"}, {"\xE6\x97\xF0\x9F\x98\x80", "?\xF0\x9F\x98\x80"},
       {"a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d", "a???b?c??d"},
   };

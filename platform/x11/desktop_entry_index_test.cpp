@@ -105,7 +105,9 @@ TEST_F(DesktopEntryIndexTest, LookupByStartupWmClassThenIdThenProgram) {
 TEST_F(DesktopEntryIndexTest, NameFollowsTheMessagesLocale) {
   write("system", "files.desktop",
         "Name=Files\nName[de]=Dateien\nName[de_AT]=Dateien (AT)\nExec=files\n");
+  // Set one after the other: an empty variable counts as unset.
   const char* const rows[][3] = {{"LANG", "de_DE.UTF-8", "files=Dateien"},
+                                 {"LC_ALL", "", "files=Dateien"},
                                  {"LC_MESSAGES", "de_AT.UTF-8@euro", "files=Dateien (AT)"},
                                  {"LC_ALL", "C", "files=Files"}};
   for (const auto& row : rows) {

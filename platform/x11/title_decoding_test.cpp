@@ -9,7 +9,7 @@ namespace {
 std::string replaced(std::string_view withMarks) {
   std::string result;
   for (char character : withMarks)
-    result += character == '?' ? std::string("\xEF\xBF\xBD") : std::string(1, character);
+    result += character == '?' ? "\xEF\xBF\xBD" : std::string{character};
   return result;
 }
 
@@ -18,13 +18,11 @@ TEST(TitleDecodingTest, Latin1AndCompoundText) {
   const struct {
     std::string_view compound, expected;
   } rows[] = {
-      // ASCII and the Latin-1 right half by default.
-      {"na\xEFve", "na\xC3\xAFve"},
-      // xterm's form: a UTF-8 segment between ESC % G and ESC % @, or to the end.
+      // ASCII and the Latin-1 right half by default; xterm's UTF-8 segments between ESC % G
+      // and ESC % @, or to the end.
       {"\xE9t\xE9 \x1B%G\xE2\x82\xAC \xE6\x97\xA5\x1B%@ fin",
        "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5 fin"},
-      {"a\x1B%G\xCE\xB1\xCE\xB2", "a\xCE\xB1\xCE\xB2"},
-      {"\x1B%G\xE2\x82 ok\x1B%@", "? ok"},
+      {"a\x1B%G\xCE\xB1\xCE\xB2", "a\xCE\xB1\xCE\xB2"}, {"\x1B%G\xE2\x82 ok\x1B%@", "? ok"},
       // ESC $ ( B designates JIS X 0208 (two bytes a character) into GL; ESC ( B ASCII.
       {"x\x1B$(B\x30\x21\x30\x22\x1B(By", "x??y"},
       // ESC - B designates ISO 8859-2's right half into GR; ESC - A returns to Latin-1.
