@@ -4,18 +4,13 @@
 #include <new>
 
 namespace {
-std::uint64_t allocations = 0;
-std::uint64_t releases = 0;
+std::uint64_t allocations = 0, releases = 0;
 }  // namespace
 
-namespace quen::testing {
-
-std::uint64_t allocationCount() { return allocations; }
-std::int64_t liveAllocationCount() {
+std::uint64_t quen::testing::allocationCount() { return allocations; }
+std::int64_t quen::testing::liveAllocationCount() {
   return static_cast<std::int64_t>(allocations) - static_cast<std::int64_t>(releases);
 }
-
-}  // namespace quen::testing
 
 // The replaceable forms that the standard library's other forms (nothrow, array) call.
 void* operator new(std::size_t size) {
@@ -24,7 +19,7 @@ void* operator new(std::size_t size) {
   throw std::bad_alloc();
 }
 void operator delete(void* memory) noexcept {
-  if (memory != nullptr) ++releases;
+  releases += memory != nullptr;
   std::free(memory);
 }
 void operator delete(void* memory, std::size_t) noexcept { ::operator delete(memory); }

@@ -12,43 +12,28 @@
 
 namespace quen::testing {
 
-inline nlohmann::json toJson(const Record& record);
-
 inline nlohmann::json toJson(const Value& value) {
   if (value.isBoolean()) return value.asBoolean();
   if (value.isText()) return value.asText();
   if (value.isInteger()) return value.asInteger();
-  if (value.isRecord()) return toJson(value.asRecord());
-  nlohmann::json array = nlohmann::json::array();
-  for (const Value& element : value.asArray()) array.push_back(toJson(element));
-  return array;
-}
-
-inline nlohmann::json toJson(const Record& record) {
-  nlohmann::json object = nlohmann::json::object();
-  for (const Record::Member& member : record.members())
-    object[member.first] = toJson(member.second);
-  return object;
-}
-
-// Shown in failure messages; texts that are not valid UTF-8 show U+FFFD.
-inline std::string printable(const nlohmann::json& json) {
-  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  nlohmann::json json = value.isRecord() ? nlohmann::json::object() : nlohmann::json::array();
+  if (value.isArray())
+    for (const Value& element : value.asArray()) json.push_back(toJson(element));
+  else
+    for (const auto& [key, member] : value.asRecord().members()) json[key] = toJson(member);
+  return json;
 }
 
 // None when `line` parses as one JSON object equal to `expected` (member order aside);
-// otherwise what went wrong.
+// otherwise what went wrong, texts that are not valid UTF-8 shown with U+FFFD.
 inline std::optional<std::string> describeMismatch(std::string_view line, const Record& expected) {
-  nlohmann::json parsed;
-  try {
-    parsed = nlohmann::json::parse(line);
-  } catch (const nlohmann::json::parse_error& error) {
-    return std::string("not JSON: ") + error.what() + " in " + std::string(line);
-  }
-  if (!parsed.is_object()) return "not an object: " + std::string(line);
-  const nlohmann::json wanted = toJson(expected);
-  if (parsed != wanted) return "parsed " + printable(parsed) + ", expected " + printable(wanted);
-  return std::nullopt;
+  const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+  if (!parsed.is_object()) return "not an object: " + std::string(line);  // or not JSON
+  const nlohmann::json wanted = toJson(Value(expected));
+  if (parsed == wanted) return std::nullopt;
+  const auto replace = nlohmann::json::error_handler_t::replace;
+  return "parsed " + parsed.dump(-1, ' ', false, replace) + ", expected " +
+         wanted.dump(-1, ' ', false, replace);
 }
 
 }  // namespace quen::testing
