@@ -40,10 +40,10 @@ class RecordStreamTest : public ::testing::Test {
 TEST_F(RecordStreamTest, OnlyChangedMergesAreWrittenAndUnconditionalOnesLeaveTheCache) {
   write({});
   write({{"evKeyPress", false}});
-  EXPECT_EQ(system_.flushCount(), 0u);
+  EXPECT_EQ(system_.flushCount, 0u);
   write({}, false);
   write({{"extra", "x/y"}, {"evMouseMove", true}, {"error", Array{"E_PERMISSION_ACCESSIBILITY"}}});
-  EXPECT_EQ(system_.lines(),
+  EXPECT_EQ(system_.lines,
             (std::vector<std::string>{
                 R"({"error":false,"evMouseClick":false,"evMouseMove":false,"evKeyPress":false})",
                 R"({"error":["E_PERMISSION_ACCESSIBILITY"],"evMouseClick":false,)"
@@ -60,15 +60,15 @@ TEST_F(RecordStreamTest, OnlyChangedMergesAreWrittenAndUnconditionalOnesLeaveThe
       schemaWith(moving_), schemaWith(clicking_), schemaWith(moving_), SCHEMA,
       schemaWith({{"error", Array{"E_A"}}}), schemaWith({{"error", "E_A"}}),
       schemaWith({{"extra", 1}, {"other", 2}}), schemaWith({{"other", 2}}), schemaWith(clicking_)};
-  ASSERT_EQ(system_.lines().size(), 2 + expected.size());
+  ASSERT_EQ(system_.lines.size(), 2 + expected.size());
   for (std::size_t index = 0; index < expected.size(); ++index) {
-    const auto mismatch = testing::describeMismatch(system_.lines()[2 + index], expected[index]);
+    const auto mismatch = testing::describeMismatch(system_.lines[2 + index], expected[index]);
     EXPECT_FALSE(mismatch.has_value()) << "line " << 2 + index << ": " << *mismatch;
   }
   EXPECT_EQ(stream_.cachedLast(), schemaWith({{"other", 2}}));
   stream_.dictMergeAndOutput(moving_, false, true);
-  EXPECT_EQ(system_.lines().size(), 3 + expected.size());
-  EXPECT_EQ(system_.flushedLineCount(), 2 + expected.size()) << "the last line is not flushed";
+  EXPECT_EQ(system_.lines.size(), 3 + expected.size());
+  EXPECT_EQ(system_.flushedLineCount, 2 + expected.size()) << "the last line is not flushed";
 }
 
 // The change test runs every second all day: a call that writes nothing allocates nothing.
@@ -81,10 +81,10 @@ TEST_F(RecordStreamTest, SuppressedCallAllocatesNothing) {
     bool written;
   } calls[] = {{record, true}, {record, false}, {record, false}, {{}, true}, {{}, false}};
   for (std::size_t index = 0; index < std::size(calls); ++index) {
-    const std::size_t lines = system_.lines().size();
+    const std::size_t lines = system_.lines.size();
     const std::uint64_t allocations = testing::allocationCount();
     write(calls[index].dict);
-    EXPECT_EQ(system_.lines().size(), lines + calls[index].written) << "call " << index;
+    EXPECT_EQ(system_.lines.size(), lines + calls[index].written) << "call " << index;
     EXPECT_EQ(testing::allocationCount() > allocations, calls[index].written) << "call " << index;
   }
 }
