@@ -74,8 +74,9 @@ TEST_F(PollRunLoopTest, CallbacksInDueOrderEachFollowedByTheHookUntilStop) {
 }
 
 // A repeating timer keeps the times start + k * interval: one that fell behind (here its
-// first tick lasts until 220 ms) fires once at once, then waits for the next of those times
-// ahead instead of following in a burst. poll() counts whole milliseconds and signals
+// first tick lasts until 230 ms, the middle of a period, so that the loop's own start a few
+// microseconds after ours cannot put the end on either side of a due time) fires once at
+// once, then waits for the next of those times ahead instead of following in a burst. poll() counts whole milliseconds and signals
 // interrupt it (EINTR): no timer fires early, and the loop goes on.
 TEST_F(PollRunLoopTest, TimersNeverFireEarlyAndSkipThePeriodsTheyMissed) {
   struct sigaction action {}, previous {};
@@ -88,7 +89,7 @@ TEST_F(PollRunLoopTest, TimersNeverFireEarlyAndSkipThePeriodsTheyMissed) {
   loop.scheduleOnce(0.0019, [&] { once.push_back(Clock::now() - start); });
   loop.scheduleRepeating(0.02, [&] {
     ticks.push_back(Clock::now() - start);
-    while (ticks.size() == 1 && Clock::now() - start < milliseconds(220)) continue;
+    while (ticks.size() == 1 && Clock::now() - start < milliseconds(230)) continue;
     if (ticks.size() == 3) loop.stop(0);
   });
   const int status = loop.run(nullptr);
@@ -99,7 +100,7 @@ TEST_F(PollRunLoopTest, TimersNeverFireEarlyAndSkipThePeriodsTheyMissed) {
   EXPECT_GE(once[0], microseconds(1900));
   ASSERT_EQ(ticks.size(), 3u);
   EXPECT_GE(ticks[0], milliseconds(20));
-  EXPECT_GE(ticks[1], milliseconds(220));
+  EXPECT_GE(ticks[1], milliseconds(230));
   EXPECT_GE(ticks[2], milliseconds(240));
 }
 
