@@ -12,9 +12,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "tests/e2e/agent_run.h"
-#include "tests/e2e/test_window_process.h"
-#include "tests/support/x_session.h"
+#include "tests/e2e/agent_harness.h"
+#include "tests/e2e/x_client.h"
 
 namespace quen::testing {
 namespace {
@@ -78,29 +77,26 @@ class BrowserSession {
   }
   std::string page(const char* name) const { return "file://" + (root_ / name).string(); }
   void startBrowser(const std::string& commandLine) {
-    std::string error;
     browser_ = ChildProcess::spawn(
-        {{"/bin/sh", "-c", "exec unshare -n " + commandLine + " >/dev/null 2>&1"}, environment_},
-        error);
-    ASSERT_TRUE(browser_) << error;
+        {"/bin/sh", "-c", "exec unshare -n " + commandLine + " >/dev/null 2>&1"}, environment_);
+    ASSERT_TRUE(browser_);
   }
-  std::unique_ptr<AgentRun> startAgent() {
-    return AgentRun::start(
-        QUEN_FOCUSTRAIL_PATH,
-        {"--argTitleNeeded", "true", "--argUrlNeeded", "true", "--argForceReqPerm", "false"},
-        environment_);
+  std::unique_ptr<ChildProcess> startAgent() {
+    return ChildProcess::spawn({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true",
+                                "--argUrlNeeded", "true", "--argForceReqPerm", "false"},
+                               environment_);
   }
   void keys(const std::string& keys) const { shell("xdotool key --delay 50 " + keys); }
 
   fs::path root_;
   std::unique_ptr<XSession> x_;
-  std::map<std::string, std::optional<std::string>> environment_;
+  Environment environment_;
   std::string busAddress_;
   pid_t busPid_ = -1;
   std::unique_ptr<ChildProcess> browser_;
 };
 
-std::optional<Json> waitForUrl(AgentRun& agent, const std::string& url, Milliseconds timeout) {
+std::optional<Json> waitForUrl(ChildProcess& agent, const std::string& url, Milliseconds timeout) {
   auto record = agent.waitForRecord(
       [&](const Json& line) { return line.value("winUrl", Json()) == url; }, timeout);
   EXPECT_TRUE(record) << "no record with the URL " << url << " in\n" << agent.lines().back();
@@ -110,7 +106,7 @@ std::optional<Json> waitForUrl(AgentRun& agent, const std::string& url, Millisec
 
 // What every browser must do: follow tab switches, navigation and pushState; never let
 // a stopped browser delay another application's record; survive the browser's death.
-void checkUrlFollowsTheBrowser(BrowserSession& session, AgentRun& agent, bool pushState) {
+void checkUrlFollowsTheBrowser(BrowserSession& session, ChildProcess& agent, bool pushState) {
   const std::string alpha = session.page("alpha.html");
   ASSERT_TRUE(waitForUrl(agent, alpha, BROWSER_START));
   session.keys("ctrl+t");
@@ -127,11 +123,10 @@ void checkUrlFollowsTheBrowser(BrowserSession& session, AgentRun& agent, bool pu
     ASSERT_TRUE(waitForUrl(agent, session.page("beta.html") + "?navigated#pushed", URL_TIMEOUT));
   }
 
-  std::unique_ptr<TestWindowProcess> other = TestWindowProcess::start(session.x_->display());
-  ASSERT_TRUE(other);
-  const xcb_window_t window = other->open("", "Other");
+  XClient other(session.x_->display());
+  const xcb_window_t window = other.open({.title = "Other"});
   kill(session.browser_->pid(), SIGSTOP);
-  other->activate(window);
+  other.activate(window);
   const auto activated = steady_clock::now();
   ASSERT_TRUE(agent.waitForRecord(
       [](const Json& line) { return line.value("winTitle", Json()) == "Other"; }, URL_TIMEOUT));
@@ -140,7 +135,7 @@ void checkUrlFollowsTheBrowser(BrowserSession& session, AgentRun& agent, bool pu
 
   kill(session.browser_->pid(), SIGKILL);
   EXPECT_TRUE(session.browser_->waitForExit(URL_TIMEOUT));
-  other->setTitle(window, "Still here");
+  other.setTitle(window, "Still here");
   EXPECT_TRUE(agent.waitForRecord(
       [](const Json& line) { return line.value("winTitle", Json()) == "Still here"; },
       URL_TIMEOUT))
@@ -155,7 +150,7 @@ TEST(FirefoxUrlTest, NotPermittedUntilAccessibilityIsOnThenFollowsTheActiveTab) 
          "user_pref(\"app.update.enabled\", false);\n";
   session.startBrowser("firefox-esr --no-remote --profile " + session.root_.string() + " " +
                        session.page("alpha.html"));
-  std::unique_ptr<AgentRun> agent = session.startAgent();
+  std::unique_ptr<ChildProcess> agent = session.startAgent();
   ASSERT_TRUE(agent);
   ASSERT_TRUE(agent->waitForRecord(
       [](const Json& line) {
@@ -175,7 +170,7 @@ TEST(ChromiumUrlTest, FollowsTheActiveTab) {
                        "--disable-background-networking --disable-component-update "
                        "--disable-sync --user-data-dir=" + (session.root_ / "chromium").string() +
                        " " + session.page("alpha.html"));
-  std::unique_ptr<AgentRun> agent = session.startAgent();
+  std::unique_ptr<ChildProcess> agent = session.startAgent();
   ASSERT_TRUE(agent);
   // Not seen within 10 s here after a pushState in Chromium 156: left to a later change.
   checkUrlFollowsTheBrowser(session, *agent, /*pushState=*/false);

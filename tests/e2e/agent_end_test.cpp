@@ -1,0 +1,126 @@
+// How the agents end, as the parent application sees it: without a display or with one no
+// server holds (at start), when the X server goes away under them, and when the parent
+// hangs up while they sit idle; and that windows vanishing under FocusTrail's poll never
+// hurt its stream.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "tests/e2e/agent_harness.h"
+#include "tests/e2e/x_client.h"
+
+namespace quen::testing {
+namespace {
+
+constexpr Milliseconds EXIT_TIMEOUT{10000};
+
+enum class Ending { NoDisplay, DisplayWithoutServer, ServerKilled, ParentHangsUp };
+
+struct EndRow {
+  Agent agent;
+  Ending ending;
+};
+
+std::string nameOf(const EndRow& row) {
+  const char* endings[] = {"NoDisplay", "DisplayWithoutServer", "ServerKilled", "ParentHangsUp"};
+  return std::string(row.agent == Agent::FocusTrail ? "FocusTrail" : "InputTrail") +
+         endings[static_cast<int>(row.ending)];
+}
+void PrintTo(const EndRow& row, std::ostream* stream) { *stream << nameOf(row); }
+
+class AgentEndTest : public AgentTest, public ::testing::WithParamInterface<EndRow> {
+ protected:
+  void SetUp() override { startSession(WindowManager::FocusOnRequest); }
+};
+
+TEST_P(AgentEndTest, EndsAsTheParentExpects) {
+  const auto [agentKind, ending] = GetParam();
+  Environment changes;
+  if (ending == Ending::NoDisplay) changes["DISPLAY"] = std::nullopt;
+  if (ending == Ending::DisplayWithoutServer) {
+    int unused = 4000;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused))) ++unused;
+    changes["DISPLAY"] = ":" + std::to_string(unused);
+  }
+  XClient client(display());
+  if (agentKind == Agent::FocusTrail) client.activate(client.open({.title = "Connected"}));
+  auto agent = startAgent(agentKind, true, changes);
+  ASSERT_TRUE(agent);
+  const bool atStart = ending == Ending::NoDisplay || ending == Ending::DisplayWithoutServer;
+  if (!atStart) {
+    // Its first line shows it in its loop; nothing changes after it, so it sits idle.
+    ASSERT_TRUE(agent->nextRecord()) << "no first line";
+    if (ending == Ending::ServerKilled) {
+      ASSERT_EQ(kill(session().serverPid(), SIGKILL), 0);
+    }
+    if (ending == Ending::ParentHangsUp) agent->closeOutput();
+  }
+  const auto status = agent->waitForExit(EXIT_TIMEOUT);
+  ASSERT_TRUE(status) << "still running " << EXIT_TIMEOUT.count() << " ms after the ending";
+  const std::string& diagnostic = agent->standardError();
+  if (ending == Ending::ParentHangsUp) {
+    // Killed by SIGPIPE, or exit(141) where the coverage build turns the signal into one.
+    EXPECT_TRUE(status->exitCode || status->signal == SIGPIPE)
+        << "killed by signal " << status->signal.value_or(0);
+    EXPECT_EQ(diagnostic, "");
+    return;
+  }
+  // Exit status 1 and exactly one line on standard error, so that the parent may restart it.
+  EXPECT_EQ(status->exitCode, 1) << "signal " << status->signal.value_or(0);
+  EXPECT_EQ(std::count(diagnostic.begin(), diagnostic.end(), '\n'), 1) << diagnostic;
+  EXPECT_TRUE(diagnostic.size() > 1 && diagnostic.back() == '\n') << diagnostic;
+  if (atStart) {
+    EXPECT_FALSE(agent->readLine(Milliseconds(100))) << "wrote to standard output";
+  }
+  while (agent->nextRecord(Milliseconds(100))) {
+  }  // whatever it wrote before is still one JSON object per line
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothAgents, AgentEndTest,
+    ::testing::ValuesIn(std::vector<EndRow>{
+        {Agent::FocusTrail, Ending::NoDisplay}, {Agent::InputTrail, Ending::NoDisplay},
+        {Agent::FocusTrail, Ending::DisplayWithoutServer},
+        {Agent::InputTrail, Ending::DisplayWithoutServer},
+        {Agent::FocusTrail, Ending::ServerKilled}, {Agent::InputTrail, Ending::ServerKilled},
+        {Agent::FocusTrail, Ending::ParentHangsUp}, {Agent::InputTrail, Ending::ParentHangsUp}}),
+    [](const ::testing::TestParamInfo<EndRow>& row) { return nameOf(row.param); });
+
+class WindowChurnTest : public AgentTest {
+ protected:
+  // Openbox focuses each churning window as it maps it: windows vanish while in front.
+  void SetUp() override { startSession(WindowManager::FocusNewWindows); }
+};
+
+TEST_F(WindowChurnTest, WindowsVanishingDuringPollsLeaveTheStreamIntact) {
+  XClient anchorClient(display()), churner(display());
+  const auto anchor = anchorClient.open({.title = "Anchor", .instance = "anchor", .className = "Anchor"});
+  anchorClient.activate(anchor);
+  auto agent = startAgent(Agent::FocusTrail);
+  ASSERT_TRUE(agent);
+  ASSERT_TRUE(agent->nextRecord());
+  churner.churn(1000);
+  anchorClient.activate(anchor);
+  anchorClient.setTitle(anchor, "Anchor after churn");
+  EXPECT_TRUE(agent->waitForRecord(
+      [](const Json& record) { return record["winTitle"] == "Anchor after churn"; }))
+      << "the agent stopped reporting";
+  EXPECT_FALSE(agent->waitForExit(Milliseconds(0))) << "the agent ended";
+  EXPECT_EQ(agent->standardError(), "");
+  std::size_t churnLines = 0;
+  for (const std::string& line : agent->lines()) {
+    const auto record = Json::parse(line);
+    EXPECT_EQ(record.size(), 6u) << line;
+    churnLines += record["appIdentifier"] != "anchor";
+  }
+  std::cout << "[   NOTE   ] " << agent->lines().size() << " lines, " << churnLines
+            << " of them about the churning windows\n";
+}
+
+}  // namespace
+}  // namespace quen::testing

@@ -1,0 +1,256 @@
+#include "tests/e2e/x_client.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+namespace quen::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto WAIT_TIMEOUT = std::chrono::seconds(10);
+
+struct FreeDeleter {
+  void operator()(void* pointer) const { std::free(pointer); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+}  // namespace
+
+XClient::XClient(const std::string& display) : connection_(xcb_connect(display.c_str(), nullptr)) {
+  if (xcb_connection_has_error(connection_)) {
+    ADD_FAILURE() << "cannot connect to " << display;
+    return;
+  }
+  screen_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+}
+
+XClient::~XClient() { xcb_disconnect(connection_); }
+
+xcb_atom_t XClient::atom(std::string_view name) {
+  Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+      connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(name.size()), name.data()),
+      nullptr));
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_window_t XClient::open(const WindowSpec& spec) {
+  if (screen_ == nullptr) return XCB_WINDOW_NONE;
+  const xcb_window_t window = xcb_generate_id(connection_);
+  const uint32_t values[] = {screen_->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0, spec.width,
+                    spec.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
+                    XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+  const std::string windowClass = spec.instance + '\0' + spec.className + '\0';
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
+                      XCB_ATOM_STRING, 8, static_cast<uint32_t>(windowClass.size()),
+                      windowClass.data());
+  if (spec.publishPid) {
+    // EWMH: _NET_WM_PID is meaningful together with WM_CLIENT_MACHINE.
+    const uint32_t pid = static_cast<uint32_t>(getpid());
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
+                        XCB_ATOM_CARDINAL, 32, 1, &pid);
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE,
+                        XCB_ATOM_STRING, 8, static_cast<uint32_t>(std::strlen(host)), host);
+  }
+  // ICCCM 4.1.2.3 WM_NORMAL_HINTS: USSize, so that the manager keeps the size asked for.
+  const uint32_t sizeHints[18] = {2, 0, 0, spec.width, spec.height};
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, sizeHints);
+  if (spec.desktop) {
+    const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"),
+                        XCB_ATOM_ATOM, 32, 1, &type);
+  }
+  if (spec.opacity) setOpacity(window, *spec.opacity);
+  if (!spec.title.empty()) setTitle(window, spec.title);
+  xcb_map_window(connection_, window);
+  xcb_flush(connection_);
+  EXPECT_TRUE(waitForEvent(XCB_MAP_NOTIFY, window)) << "window " << spec.title << " not mapped";
+  return window;
+}
+
+void XClient::setTitle(xcb_window_t window, std::string_view bytes, TitleProperty property) {
+  const bool net = property == TitleProperty::NetWmName;
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window,
+                      net ? atom("_NET_WM_NAME") : xcb_atom_t{XCB_ATOM_WM_NAME},
+                      net ? atom("UTF8_STRING") : xcb_atom_t{XCB_ATOM_STRING}, 8,
+                      static_cast<uint32_t>(bytes.size()), bytes.data());
+  sync();
+}
+
+void XClient::setOpacity(xcb_window_t window, double opacity) {
+  const auto value = static_cast<uint32_t>(std::lround(opacity * 0xFFFFFFFF));
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window,
+                      atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32, 1, &value);
+  sync();
+}
+
+std::optional<xcb_window_t> XClient::activeWindow() {
+  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      connection_,
+      xcb_get_property(connection_, 0, screen_->root, atom("_NET_ACTIVE_WINDOW"),
+                       XCB_ATOM_WINDOW, 0, 1),
+      nullptr));
+  if (!reply || xcb_get_property_value_length(reply.get()) != 4) return std::nullopt;
+  return *static_cast<xcb_window_t*>(xcb_get_property_value(reply.get()));
+}
+
+void XClient::activate(xcb_window_t window) {
+  xcb_client_message_event_t message = {};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = atom("_NET_ACTIVE_WINDOW");
+  message.data.data32[0] = 2;  // source indication: a pager, which managers always obey
+  xcb_send_event(connection_, 0, screen_->root,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&message));
+  // _NET_ACTIVE_WINDOW alone may already name the window while the manager still has an
+  // older focus change to announce: done only once the input focus names it too.
+  const auto focus = [this] {
+    Reply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    return reply ? reply->focus : xcb_window_t{XCB_NONE};
+  };
+  const auto deadline = Clock::now() + WAIT_TIMEOUT;
+  while (activeWindow() != window || focus() != window) {
+    if (Clock::now() > deadline) {
+      ADD_FAILURE() << "window " << window << " did not become active";
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+void XClient::unmap(xcb_window_t window) {
+  xcb_unmap_window(connection_, window);
+  // ICCCM 4.1.4: a synthetic UnmapNotify on the root tells the manager to withdraw it.
+  xcb_unmap_notify_event_t notice = {};
+  notice.response_type = XCB_UNMAP_NOTIFY;
+  notice.event = screen_->root;
+  notice.window = window;
+  xcb_send_event(connection_, 0, screen_->root,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&notice));
+  xcb_flush(connection_);
+  EXPECT_TRUE(waitForEvent(XCB_UNMAP_NOTIFY, window)) << "window " << window << " not unmapped";
+}
+
+void XClient::churn(int count) {
+  std::deque<xcb_window_t> alive;
+  for (int index = 0; index < count; ++index) {
+    WindowSpec spec;
+    spec.width = static_cast<std::uint16_t>(100 + index % 300);
+    spec.publishPid = index % 2 == 0;
+    const xcb_window_t window = xcb_generate_id(connection_);
+    const uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0,
+                      spec.width, spec.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen_->root_visual, XCB_CW_EVENT_MASK, &events);
+    if (spec.publishPid) {
+      const uint32_t pid = static_cast<uint32_t>(getpid());
+      xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
+                          XCB_ATOM_CARDINAL, 32, 1, &pid);
+    }
+    setTitle(window, "churn " + std::to_string(index));
+    xcb_map_window(connection_, window);
+    xcb_flush(connection_);
+    // At the manager's pace: each window mapped (and focused) by it before the next.
+    EXPECT_TRUE(waitForEvent(XCB_MAP_NOTIFY, window)) << "churn window " << index;
+    alive.push_back(window);
+    if (alive.size() > 4) {
+      xcb_destroy_window(connection_, alive.front());
+      alive.pop_front();
+    }
+  }
+  for (const xcb_window_t window : alive) xcb_destroy_window(connection_, window);
+  sync();
+}
+
+xcb_keycode_t XClient::keycodeOf(std::string_view keysymName) {
+  static const std::map<std::string_view, xcb_keysym_t> KEYSYMS = {
+      {"a", 0x61}, {"b", 0x62}, {"eacute", 0xe9}, {"Shift_L", 0xffe1}, {"Control_L", 0xffe3}};
+  const auto keysym = KEYSYMS.find(keysymName);
+  const xcb_setup_t* setup = xcb_get_setup(connection_);
+  const uint8_t count = static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1);
+  // Read afresh each time: the keymap may change during a test.
+  Reply<xcb_get_keyboard_mapping_reply_t> mapping(xcb_get_keyboard_mapping_reply(
+      connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, count), nullptr));
+  if (keysym != KEYSYMS.end() && mapping) {
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+    for (int code = 0; code < count; ++code)
+      if (keysyms[code * mapping->keysyms_per_keycode] == keysym->second)
+        return static_cast<xcb_keycode_t>(setup->min_keycode + code);
+  }
+  ADD_FAILURE() << "no key for " << keysymName;
+  return 0;
+}
+
+void XClient::input(std::string_view actions) {
+  std::istringstream words{std::string(actions)};
+  for (std::string action, value; words >> action >> value;) {
+    const bool press = action == "click" || action == "down" || action == "key" ||
+                       action == "keydown";
+    const bool release = action == "click" || action == "up" || action == "key" ||
+                         action == "keyup";
+    const bool key = action.rfind("key", 0) == 0;
+    if (action == "move") {
+      int dy = 0;
+      words >> dy;
+      xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, /*relative=*/1, XCB_CURRENT_TIME,
+                          XCB_WINDOW_NONE, static_cast<int16_t>(std::stoi(value)),
+                          static_cast<int16_t>(dy), 0);
+      continue;
+    }
+    const uint8_t detail = key ? keycodeOf(value) : static_cast<uint8_t>(std::stoi(value));
+    if (press)
+      xcb_test_fake_input(connection_, key ? XCB_KEY_PRESS : XCB_BUTTON_PRESS, detail,
+                          XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+    if (release)
+      xcb_test_fake_input(connection_, key ? XCB_KEY_RELEASE : XCB_BUTTON_RELEASE, detail,
+                          XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+    EXPECT_TRUE(press || release) << "unknown input " << action;
+  }
+  sync();
+}
+
+void XClient::sync() {
+  Reply<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+bool XClient::waitForEvent(std::uint8_t type, xcb_window_t window) {
+  const auto deadline = Clock::now() + WAIT_TIMEOUT;
+  for (;;) {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+      // MapNotify and UnmapNotify: the event window, then the window, after the sequence.
+      const auto* words = reinterpret_cast<const uint32_t*>(event);
+      const bool found =
+          (event->response_type & 0x7F) == type && (words[1] == window || words[2] == window);
+      std::free(event);
+      if (found) return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (xcb_connection_has_error(connection_) || left.count() <= 0) return false;
+    pollfd descriptor = {xcb_get_file_descriptor(connection_), POLLIN, 0};
+    poll(&descriptor, 1, static_cast<int>(left.count()));
+  }
+}
+
+}  // namespace quen::testing
