@@ -3,15 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <thread>
-
-extern char** environ;
 
 namespace quen::testing {
 
@@ -24,25 +21,12 @@ Milliseconds remaining(Clock::time_point deadline) {
                   std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()));
 }
 
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
 // The line as a JSON object, or none (with a test failure naming the line) when it is not
 // exactly one compact JSON object in the agents' output format.
 std::optional<Json> parseRecordLine(const std::string& line) {
-  Json record;
-  try {
-    record = Json::parse(line);
-  } catch (const Json::parse_error& failure) {
-    ADD_FAILURE() << "not a JSON line (" << failure.what() << "): " << line;
-    return std::nullopt;
-  }
+  const Json record = Json::parse(line, nullptr, /*allow_exceptions=*/false);
   if (!record.is_object()) {
-    ADD_FAILURE() << "not a JSON object: " << line;
+    ADD_FAILURE() << "not one JSON object: " << line;
     return std::nullopt;
   }
   // Compact, members in the order written, solidus bare, non-ASCII as raw UTF-8: the line
@@ -57,45 +41,32 @@ std::optional<Json> parseRecordLine(const std::string& line) {
 
 std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>& arguments,
                                                   const Environment& changes) {
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string variable(*entry);
-    if (!changes.count(variable.substr(0, variable.find('=')))) environment.push_back(variable);
-  }
-  for (const auto& [name, value] : changes)
-    if (value) environment.push_back(name + "=" + *value);
   int output[2], errors[2];
   if (pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0) {
     ADD_FAILURE() << "cannot make pipes: " << std::strerror(errno);
     return nullptr;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
-  // The agents rely on the default action of SIGPIPE; a test runner may ignore it.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-  std::vector<std::string> argv = arguments;
   auto child = std::unique_ptr<ChildProcess>(new ChildProcess());
-  const int status = posix_spawn(&child->pid_, argv.front().c_str(), &actions, &attributes,
-                                 pointers(argv).data(), pointers(environment).data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  child->pid_ = fork();
+  if (child->pid_ == 0) {
+    signal(SIGPIPE, SIG_DFL);  // the agents rely on its default action; a runner may ignore it
+    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    dup2(output[1], STDOUT_FILENO);
+    dup2(errors[1], STDERR_FILENO);
+    for (const auto& [name, value] : changes)
+      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    dprintf(STDERR_FILENO, "cannot start %s\n", argv[0]);
+    _exit(127);
+  }
   close(output[1]);
   close(errors[1]);
   child->outputFd_ = output[0];
   child->errorFd_ = errors[0];
-  if (status == 0) return child;
-  child->pid_ = -1;
-  ADD_FAILURE() << "cannot start " << argv.front() << ": " << std::strerror(status);
-  return nullptr;
+  return child;
 }
 
 ChildProcess::~ChildProcess() {
@@ -107,10 +78,8 @@ ChildProcess::~ChildProcess() {
   if (errorFd_ >= 0) close(errorFd_);
 }
 
-// Waits up to `timeout` for either stream, then reads what each has; a stream that ended
-// is closed (and poll skips it from then on).
-void ChildProcess::readAvailable(Milliseconds timeout) {
-  pollfd streams[] = {{outputFd_, POLLIN, 0}, {errorFd_, POLLIN, 0}};
+void ChildProcess::readAvailable(Milliseconds timeout, bool output) {
+  pollfd streams[] = {{output ? outputFd_ : -1, POLLIN, 0}, {errorFd_, POLLIN, 0}};
   if (poll(streams, 2, static_cast<int>(timeout.count())) <= 0) return;
   std::string* texts[] = {&output_, &error_};
   int* descriptors[] = {&outputFd_, &errorFd_};
@@ -186,13 +155,10 @@ std::optional<ExitStatus> ChildProcess::waitForExit(Milliseconds timeout) {
 }
 
 const std::string& ChildProcess::standardError() {
-  const int outputFd = outputFd_;
-  outputFd_ = -1;  // standard output stays unread
   for (std::size_t before = error_.size() + 1; errorFd_ >= 0 && before != error_.size();) {
     before = error_.size();
-    readAvailable(Milliseconds(exitStatus_ ? 100 : 0));
+    readAvailable(Milliseconds(0), /*output=*/false);
   }
-  outputFd_ = outputFd;
   return error_;
 }
 

@@ -72,7 +72,9 @@ class ChildProcess {
 
  private:
   ChildProcess() = default;
-  void readAvailable(Milliseconds timeout);
+  // Waits up to `timeout` for standard output (unless `output` is false) or standard
+  // error, then reads what each has; a stream that ended is closed.
+  void readAvailable(Milliseconds timeout, bool output = true);
 
   pid_t pid_ = -1;
   int outputFd_ = -1;

@@ -1,7 +1,6 @@
 #include "tests/e2e/x_client.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 #include <xcb/xtest.h>
 
@@ -47,68 +46,54 @@ xcb_atom_t XClient::atom(std::string_view name) {
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
+void XClient::setProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                          std::uint8_t format, std::size_t length, const void* data) {
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, property, type, format,
+                      static_cast<uint32_t>(length), data);
+}
+
 xcb_window_t XClient::open(const WindowSpec& spec) {
   if (screen_ == nullptr) return XCB_WINDOW_NONE;
   const xcb_window_t window = xcb_generate_id(connection_);
-  const uint32_t values[] = {screen_->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0, spec.width,
                     spec.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
-                    XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+                    XCB_CW_BACK_PIXEL, &screen_->white_pixel);
   const std::string windowClass = spec.instance + '\0' + spec.className + '\0';
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
-                      XCB_ATOM_STRING, 8, static_cast<uint32_t>(windowClass.size()),
-                      windowClass.data());
+  setProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, windowClass.size(), windowClass.data());
   if (spec.publishPid) {
     // EWMH: _NET_WM_PID is meaningful together with WM_CLIENT_MACHINE.
     const uint32_t pid = static_cast<uint32_t>(getpid());
-    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
-                        XCB_ATOM_CARDINAL, 32, 1, &pid);
+    setProperty(window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     char host[256] = {};
     gethostname(host, sizeof host - 1);
-    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLIENT_MACHINE,
-                        XCB_ATOM_STRING, 8, static_cast<uint32_t>(std::strlen(host)), host);
+    setProperty(window, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8, std::strlen(host), host);
   }
   // ICCCM 4.1.2.3 WM_NORMAL_HINTS: USSize, so that the manager keeps the size asked for.
   const uint32_t sizeHints[18] = {2, 0, 0, spec.width, spec.height};
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
-                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, sizeHints);
+  setProperty(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, sizeHints);
   if (spec.desktop) {
     const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"),
-                        XCB_ATOM_ATOM, 32, 1, &type);
+    setProperty(window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
   }
   if (spec.opacity) setOpacity(window, *spec.opacity);
   if (!spec.title.empty()) setTitle(window, spec.title);
   xcb_map_window(connection_, window);
-  xcb_flush(connection_);
-  EXPECT_TRUE(waitForEvent(XCB_MAP_NOTIFY, window)) << "window " << spec.title << " not mapped";
+  waitUntil([&] { return mapState(window) == XCB_MAP_STATE_VIEWABLE; }, "window mapped");
   return window;
 }
 
 void XClient::setTitle(xcb_window_t window, std::string_view bytes, TitleProperty property) {
-  const bool net = property == TitleProperty::NetWmName;
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window,
-                      net ? atom("_NET_WM_NAME") : xcb_atom_t{XCB_ATOM_WM_NAME},
-                      net ? atom("UTF8_STRING") : xcb_atom_t{XCB_ATOM_STRING}, 8,
-                      static_cast<uint32_t>(bytes.size()), bytes.data());
+  if (property == TitleProperty::NetWmName)
+    setProperty(window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, bytes.size(), bytes.data());
+  else
+    setProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, bytes.size(), bytes.data());
   sync();
 }
 
 void XClient::setOpacity(xcb_window_t window, double opacity) {
   const auto value = static_cast<uint32_t>(std::lround(opacity * 0xFFFFFFFF));
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window,
-                      atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32, 1, &value);
+  setProperty(window, atom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 32, 1, &value);
   sync();
-}
-
-std::optional<xcb_window_t> XClient::activeWindow() {
-  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-      connection_,
-      xcb_get_property(connection_, 0, screen_->root, atom("_NET_ACTIVE_WINDOW"),
-                       XCB_ATOM_WINDOW, 0, 1),
-      nullptr));
-  if (!reply || xcb_get_property_value_length(reply.get()) != 4) return std::nullopt;
-  return *static_cast<xcb_window_t*>(xcb_get_property_value(reply.get()));
 }
 
 void XClient::activate(xcb_window_t window) {
@@ -123,19 +108,18 @@ void XClient::activate(xcb_window_t window) {
                  reinterpret_cast<const char*>(&message));
   // _NET_ACTIVE_WINDOW alone may already name the window while the manager still has an
   // older focus change to announce: done only once the input focus names it too.
-  const auto focus = [this] {
-    Reply<xcb_get_input_focus_reply_t> reply(
-        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-    return reply ? reply->focus : xcb_window_t{XCB_NONE};
-  };
-  const auto deadline = Clock::now() + WAIT_TIMEOUT;
-  while (activeWindow() != window || focus() != window) {
-    if (Clock::now() > deadline) {
-      ADD_FAILURE() << "window " << window << " did not become active";
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  waitUntil(
+      [&] {
+        Reply<xcb_get_property_reply_t> active(xcb_get_property_reply(
+            connection_, xcb_get_property(connection_, 0, screen_->root, message.type,
+                                          XCB_ATOM_WINDOW, 0, 1), nullptr));
+        Reply<xcb_get_input_focus_reply_t> focus(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+        return active && xcb_get_property_value_length(active.get()) == 4 &&
+               *static_cast<xcb_window_t*>(xcb_get_property_value(active.get())) == window &&
+               focus && focus->focus == window;
+      },
+      "window active");
 }
 
 void XClient::unmap(xcb_window_t window) {
@@ -148,32 +132,15 @@ void XClient::unmap(xcb_window_t window) {
   xcb_send_event(connection_, 0, screen_->root,
                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                  reinterpret_cast<const char*>(&notice));
-  xcb_flush(connection_);
-  EXPECT_TRUE(waitForEvent(XCB_UNMAP_NOTIFY, window)) << "window " << window << " not unmapped";
+  waitUntil([&] { return mapState(window) == XCB_MAP_STATE_UNMAPPED; }, "window unmapped");
 }
 
 void XClient::churn(int count) {
   std::deque<xcb_window_t> alive;
   for (int index = 0; index < count; ++index) {
-    WindowSpec spec;
-    spec.width = static_cast<std::uint16_t>(100 + index % 300);
-    spec.publishPid = index % 2 == 0;
-    const xcb_window_t window = xcb_generate_id(connection_);
-    const uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0,
-                      spec.width, spec.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen_->root_visual, XCB_CW_EVENT_MASK, &events);
-    if (spec.publishPid) {
-      const uint32_t pid = static_cast<uint32_t>(getpid());
-      xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"),
-                          XCB_ATOM_CARDINAL, 32, 1, &pid);
-    }
-    setTitle(window, "churn " + std::to_string(index));
-    xcb_map_window(connection_, window);
-    xcb_flush(connection_);
-    // At the manager's pace: each window mapped (and focused) by it before the next.
-    EXPECT_TRUE(waitForEvent(XCB_MAP_NOTIFY, window)) << "churn window " << index;
-    alive.push_back(window);
+    alive.push_back(open({.title = "churn " + std::to_string(index),
+                          .width = static_cast<std::uint16_t>(100 + index % 300),
+                          .publishPid = index % 2 == 0}));
     if (alive.size() > 4) {
       xcb_destroy_window(connection_, alive.front());
       alive.pop_front();
@@ -235,21 +202,20 @@ void XClient::sync() {
       xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
-bool XClient::waitForEvent(std::uint8_t type, xcb_window_t window) {
+std::uint8_t XClient::mapState(xcb_window_t window) {
+  Reply<xcb_get_window_attributes_reply_t> reply(xcb_get_window_attributes_reply(
+      connection_, xcb_get_window_attributes(connection_, window), nullptr));
+  return reply ? reply->map_state : std::uint8_t{XCB_MAP_STATE_UNMAPPED};
+}
+
+void XClient::waitUntil(const std::function<bool()>& condition, const char* what) {
   const auto deadline = Clock::now() + WAIT_TIMEOUT;
-  for (;;) {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-      // MapNotify and UnmapNotify: the event window, then the window, after the sequence.
-      const auto* words = reinterpret_cast<const uint32_t*>(event);
-      const bool found =
-          (event->response_type & 0x7F) == type && (words[1] == window || words[2] == window);
-      std::free(event);
-      if (found) return true;
+  while (!condition()) {
+    if (Clock::now() > deadline || xcb_connection_has_error(connection_)) {
+      ADD_FAILURE() << "not seen in time: " << what;
+      return;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (xcb_connection_has_error(connection_) || left.count() <= 0) return false;
-    pollfd descriptor = {xcb_get_file_descriptor(connection_), POLLIN, 0};
-    poll(&descriptor, 1, static_cast<int>(left.count()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 

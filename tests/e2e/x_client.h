@@ -8,6 +8,7 @@
 
 #include <xcb/xcb.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,10 +57,13 @@ class XClient {
 
  private:
   xcb_atom_t atom(std::string_view name);
-  std::optional<xcb_window_t> activeWindow();
+  void setProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                   std::uint8_t format, std::size_t length, const void* data);
+  std::uint8_t mapState(xcb_window_t window);
   xcb_keycode_t keycodeOf(std::string_view keysymName);
-  // Handles events until one of `type` for `window` arrives; false at the deadline.
-  bool waitForEvent(std::uint8_t type, xcb_window_t window);
+  // Polls `condition` (state the server or the window manager shows) until it holds; a test
+  // failure naming `what` at the deadline.
+  void waitUntil(const std::function<bool()>& condition, const char* what);
   void sync();
 
   xcb_connection_t* connection_;

@@ -3,18 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string_view>
 #include <thread>
@@ -194,23 +190,16 @@ std::string XSession::startWindowManager(bool focusNewWindows) {
   return error;
 }
 
-// A server killed by a signal leaves its socket (and lock file, where it takes one). The
-// socket is removed only when nobody answers on it (no other server took the display number
-// since); the lock file only while it names this server.
+// A server killed by a signal leaves its socket and lock file: both go while the lock file
+// names this server (no other server took the display number since).
 void XSession::removeServerLeftovers() const {
-  if (displayNumber_ < 0) return;
   const std::string number = std::to_string(displayNumber_);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%s", number.c_str());
-  const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-      errno == ECONNREFUSED)
-    std::remove(address.sun_path);
-  ::close(probe);
-  const std::string lockFile = "/tmp/.X" + number + "-lock";
   pid_t owner = -1;
-  if (std::ifstream(lockFile) >> owner && owner == serverPid_) std::remove(lockFile.c_str());
+  if (displayNumber_ >= 0 && std::ifstream("/tmp/.X" + number + "-lock") >> owner &&
+      owner == serverPid_) {
+    std::remove(("/tmp/.X11-unix/X" + number).c_str());
+    std::remove(("/tmp/.X" + number + "-lock").c_str());
+  }
 }
 
 }  // namespace quen::testing
