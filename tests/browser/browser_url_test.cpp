@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <functional>
 
 #include "tests/e2e/agent_harness.h"
 #include "tests/e2e/x_client.h"
@@ -50,9 +50,8 @@ class BrowserSession {
     const fs::path address = root_ / "bus-address", pid = root_ / "bus-pid";
     EXPECT_EQ(shell("dbus-daemon --session --fork --print-address=1 --print-pid=2 >" +
                     address.string() + " 2>" + pid.string()), 0);
-    std::ifstream(address) >> busAddress_;
     std::ifstream(pid) >> busPid_;
-    environment_["DBUS_SESSION_BUS_ADDRESS"] = busAddress_;
+    std::ifstream(address) >> *(environment_["DBUS_SESSION_BUS_ADDRESS"] = "");
     if (accessibilityOn) setAccessibility(true);
   }
   ~BrowserSession() {
@@ -91,36 +90,32 @@ class BrowserSession {
   fs::path root_;
   std::unique_ptr<XSession> x_;
   Environment environment_;
-  std::string busAddress_;
   pid_t busPid_ = -1;
   std::unique_ptr<ChildProcess> browser_;
 };
 
-std::optional<Json> waitForUrl(ChildProcess& agent, const std::string& url, Milliseconds timeout) {
-  auto record = agent.waitForRecord(
-      [&](const Json& line) { return line.value("winUrl", Json()) == url; }, timeout);
-  EXPECT_TRUE(record) << "no record with the URL " << url << " in\n" << agent.lines().back();
-  if (!record) for (const std::string& line : agent.lines()) std::cerr << line << "\n";
-  return record;
+std::function<bool(const Json&)> field(const char* name, const Json& value) {
+  return [name, value](Json record) { return record[name] == value; };
 }
 
 // What every browser must do: follow tab switches, navigation and pushState; never let
 // a stopped browser delay another application's record; survive the browser's death.
 void checkUrlFollowsTheBrowser(BrowserSession& session, ChildProcess& agent, bool pushState) {
   const std::string alpha = session.page("alpha.html");
-  ASSERT_TRUE(waitForUrl(agent, alpha, BROWSER_START));
+  ASSERT_TRUE(agent.waitForRecord(field("winUrl", alpha), BROWSER_START)) << "first page";
   session.keys("ctrl+t");
   ASSERT_TRUE(agent.waitForRecord(
-      [&](const Json& line) { return line["winUrl"].is_string() && line["winUrl"] != alpha; },
+      [&](Json line) { return line["winUrl"].is_string() && line["winUrl"] != alpha; },
       URL_TIMEOUT))
       << "new tab";
   session.keys("ctrl+Page_Up");
-  ASSERT_TRUE(waitForUrl(agent, alpha, URL_TIMEOUT)) << "tab switch";
+  ASSERT_TRUE(agent.waitForRecord(field("winUrl", alpha), URL_TIMEOUT)) << "tab switch";
   session.keys("n");
-  ASSERT_TRUE(waitForUrl(agent, session.page("beta.html") + "?navigated", URL_TIMEOUT));
+  const std::string beta = session.page("beta.html") + "?navigated";
+  ASSERT_TRUE(agent.waitForRecord(field("winUrl", beta), URL_TIMEOUT)) << "navigation";
   if (pushState) {
     session.keys("p");
-    ASSERT_TRUE(waitForUrl(agent, session.page("beta.html") + "?navigated#pushed", URL_TIMEOUT));
+    ASSERT_TRUE(agent.waitForRecord(field("winUrl", beta + "#pushed"), URL_TIMEOUT)) << "push";
   }
 
   XClient other(session.x_->display());
@@ -128,17 +123,14 @@ void checkUrlFollowsTheBrowser(BrowserSession& session, ChildProcess& agent, boo
   kill(session.browser_->pid(), SIGSTOP);
   other.activate(window);
   const auto activated = steady_clock::now();
-  ASSERT_TRUE(agent.waitForRecord(
-      [](const Json& line) { return line.value("winTitle", Json()) == "Other"; }, URL_TIMEOUT));
+  ASSERT_TRUE(agent.waitForRecord(field("winTitle", "Other"), URL_TIMEOUT));
   EXPECT_LE(steady_clock::now() - activated, Milliseconds(50)) << "a stopped browser delayed it";
   kill(session.browser_->pid(), SIGCONT);
 
   kill(session.browser_->pid(), SIGKILL);
   EXPECT_TRUE(session.browser_->waitForExit(URL_TIMEOUT));
   other.setTitle(window, "Still here");
-  EXPECT_TRUE(agent.waitForRecord(
-      [](const Json& line) { return line.value("winTitle", Json()) == "Still here"; },
-      URL_TIMEOUT))
+  EXPECT_TRUE(agent.waitForRecord(field("winTitle", "Still here"), URL_TIMEOUT))
       << "the agent did not survive the browser's death";
 }
 
@@ -153,12 +145,11 @@ TEST(FirefoxUrlTest, NotPermittedUntilAccessibilityIsOnThenFollowsTheActiveTab) 
   std::unique_ptr<ChildProcess> agent = session.startAgent();
   ASSERT_TRUE(agent);
   ASSERT_TRUE(agent->waitForRecord(
-      [](const Json& line) {
-        return line.value("appIdentifier", Json()) == "firefox-esr" &&
-               line.value("error", Json()) == Json::array({"E_AE_KNOWN_EVENT_NOT_PERMITTED"});
+      [](Json line) {
+        return line["appIdentifier"] == "firefox-esr" &&
+               line["error"] == Json::array({"E_AE_KNOWN_EVENT_NOT_PERMITTED"});
       },
-      BROWSER_START))
-      << (agent->lines().empty() ? "no line" : agent->lines().back());
+      BROWSER_START));
   session.setAccessibility(true);
   checkUrlFollowsTheBrowser(session, *agent, /*pushState=*/true);
 }

@@ -21,15 +21,12 @@ constexpr Milliseconds EXIT_TIMEOUT{10000};
 
 enum class Ending { NoDisplay, DisplayWithoutServer, ServerKilled, ParentHangsUp };
 
-struct EndRow {
-  Agent agent;
-  Ending ending;
-};
+using EndRow = std::tuple<Agent, Ending>;
 
 std::string nameOf(const EndRow& row) {
   const char* endings[] = {"NoDisplay", "DisplayWithoutServer", "ServerKilled", "ParentHangsUp"};
-  return std::string(row.agent == Agent::FocusTrail ? "FocusTrail" : "InputTrail") +
-         endings[static_cast<int>(row.ending)];
+  return std::string(std::get<0>(row) == Agent::FocusTrail ? "FocusTrail" : "InputTrail") +
+         endings[static_cast<int>(std::get<1>(row))];
 }
 void PrintTo(const EndRow& row, std::ostream* stream) { *stream << nameOf(row); }
 
@@ -81,15 +78,13 @@ TEST_P(AgentEndTest, EndsAsTheParentExpects) {
   }  // whatever it wrote before is still one JSON object per line
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothAgents, AgentEndTest,
-    ::testing::ValuesIn(std::vector<EndRow>{
-        {Agent::FocusTrail, Ending::NoDisplay}, {Agent::InputTrail, Ending::NoDisplay},
-        {Agent::FocusTrail, Ending::DisplayWithoutServer},
-        {Agent::InputTrail, Ending::DisplayWithoutServer},
-        {Agent::FocusTrail, Ending::ServerKilled}, {Agent::InputTrail, Ending::ServerKilled},
-        {Agent::FocusTrail, Ending::ParentHangsUp}, {Agent::InputTrail, Ending::ParentHangsUp}}),
-    [](const ::testing::TestParamInfo<EndRow>& row) { return nameOf(row.param); });
+INSTANTIATE_TEST_SUITE_P(BothAgents, AgentEndTest,
+                         ::testing::Combine(::testing::Values(Agent::FocusTrail, Agent::InputTrail),
+                                            ::testing::Values(Ending::NoDisplay,
+                                                              Ending::DisplayWithoutServer,
+                                                              Ending::ServerKilled,
+                                                              Ending::ParentHangsUp)),
+                         [](const auto& row) { return nameOf(row.param); });
 
 class WindowChurnTest : public AgentTest {
  protected:
@@ -108,13 +103,13 @@ TEST_F(WindowChurnTest, WindowsVanishingDuringPollsLeaveTheStreamIntact) {
   anchorClient.activate(anchor);
   anchorClient.setTitle(anchor, "Anchor after churn");
   EXPECT_TRUE(agent->waitForRecord(
-      [](const Json& record) { return record["winTitle"] == "Anchor after churn"; }))
+      [](Json record) { return record["winTitle"] == "Anchor after churn"; }))
       << "the agent stopped reporting";
   EXPECT_FALSE(agent->waitForExit(Milliseconds(0))) << "the agent ended";
   EXPECT_EQ(agent->standardError(), "");
   std::size_t churnLines = 0;
   for (const std::string& line : agent->lines()) {
-    const auto record = Json::parse(line);
+    auto record = Json::parse(line);
     EXPECT_EQ(record.size(), 6u) << line;
     churnLines += record["appIdentifier"] != "anchor";
   }

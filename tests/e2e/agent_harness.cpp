@@ -127,11 +127,6 @@ std::optional<Json> ChildProcess::waitForRecord(const std::function<bool(const J
   return std::nullopt;
 }
 
-void ChildProcess::expectNoLineFor(Milliseconds period) {
-  const auto line = readLine(period);
-  EXPECT_FALSE(line) << "unexpected line: " << line.value_or("");
-}
-
 void ChildProcess::closeOutput() {
   if (outputFd_ >= 0) close(outputFd_);
   outputFd_ = -1;
@@ -180,7 +175,8 @@ void AgentTest::TearDown() {
   if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
 }
 
-Environment AgentTest::agentEnvironment(const Environment& changes) const {
+std::unique_ptr<ChildProcess> AgentTest::startAgent(Agent agent, bool titleOrKeysNeeded,
+                                                    const Environment& changes) {
   Environment environment = {
       {"DISPLAY", display()},
       {"XDG_DATA_HOME", (root_ / "data").string()},
@@ -191,19 +187,13 @@ Environment AgentTest::agentEnvironment(const Environment& changes) const {
       {"LC_MESSAGES", std::nullopt},
   };
   for (const auto& [name, value] : changes) environment[name] = value;
-  return environment;
-}
-
-std::unique_ptr<ChildProcess> AgentTest::startAgent(Agent agent, bool titleOrKeysNeeded,
-                                                    const Environment& changes) {
   const char* flag = titleOrKeysNeeded ? "true" : "false";
   if (agent == Agent::FocusTrail)
     return ChildProcess::spawn({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", flag, "--argUrlNeeded",
                                 "false", "--argForceReqPerm", "false"},
-                               agentEnvironment(changes));
+                               environment);
   return ChildProcess::spawn(
-      {QUEN_INPUTTRAIL_PATH, "--argKeysNeeded", flag, "--argForceReqPerm", "false"},
-      agentEnvironment(changes));
+      {QUEN_INPUTTRAIL_PATH, "--argKeysNeeded", flag, "--argForceReqPerm", "false"}, environment);
 }
 
 }  // namespace quen::testing

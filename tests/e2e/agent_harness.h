@@ -32,7 +32,6 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 
 // Generous limits: the tests check what is written, not how fast (the benchmark does).
 inline constexpr Milliseconds LINE_TIMEOUT{10000};
-inline constexpr Milliseconds QUIET_PERIOD{2500};
 
 // How a process ended: its exit status, or the signal that killed it.
 struct ExitStatus {
@@ -60,8 +59,6 @@ class ChildProcess {
   // Reads records until one satisfies `wanted`, which it returns; none at `timeout`.
   std::optional<Json> waitForRecord(const std::function<bool(const Json&)>& wanted,
                                     Milliseconds timeout = LINE_TIMEOUT);
-  // Fails the test when a line comes within `period`.
-  void expectNoLineFor(Milliseconds period);
   const std::vector<std::string>& lines() const { return lines_; }
   // The parent hangs up: closes its end of the process's standard output.
   void closeOutput();
@@ -98,10 +95,8 @@ class AgentTest : public ::testing::Test {
   XSession& session() { return *session_; }
   // The directory the agents search for desktop entries ($XDG_DATA_HOME/applications).
   std::filesystem::path applicationsDirectory() const { return root_ / "data/applications"; }
-  // The agents' environment: this session's DISPLAY, the private data directories, a UTF-8
-  // locale; `changes` on top.
-  Environment agentEnvironment(const Environment& changes = {}) const;
-  // FocusTrail with titles wanted, or InputTrail with keys wanted, unless told otherwise.
+  // FocusTrail with titles wanted, or InputTrail with keys wanted, unless told otherwise; in
+  // this session's DISPLAY, the private data directories, a UTF-8 locale, `changes` on top.
   std::unique_ptr<ChildProcess> startAgent(Agent agent, bool titleOrKeysNeeded = true,
                                            const Environment& changes = {});
 
