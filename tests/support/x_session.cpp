@@ -45,7 +45,10 @@ pid_t spawn(std::vector<std::string> arguments, const std::vector<std::string>& 
   if (pid != 0) return pid;
   const int null = ::open("/dev/null", O_RDWR);
   for (int stream = 0; stream < 3; ++stream) ::dup2(null, stream);
-  if (displayDescriptor >= 0) ::dup2(displayDescriptor, DISPLAY_FD_IN_SERVER);
+  if (displayDescriptor >= 0) {
+    ::dup2(displayDescriptor, DISPLAY_FD_IN_SERVER);
+    ::fcntl(DISPLAY_FD_IN_SERVER, F_SETFD, 0);  // kept across exec even when it was that fd
+  }
   for (const std::string& variable : environment) ::putenv(const_cast<char*>(variable.c_str()));
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -131,17 +134,15 @@ std::string XSession::startServer(const std::vector<std::string>& serverArgument
   ::close(displayPipe[1]);
   // Xvfb writes the display number and a line feed once it accepts connections.
   std::string number;
-  const auto deadline = Clock::now() + READY_TIMEOUT;
-  while ((number.empty() || number.back() != '\n') && Clock::now() < deadline) {
-    pollfd ready{displayPipe[0], POLLIN, 0};
-    if (::poll(&ready, 1, 100) <= 0) continue;
-    char buffer[16];
-    const ssize_t count = ::read(displayPipe[0], buffer, sizeof buffer);
-    if (count <= 0) break;
+  char buffer[16];
+  pollfd ready{displayPipe[0], POLLIN, 0};
+  ssize_t count = 0;
+  while (number.find('\n') == std::string::npos &&
+         ::poll(&ready, 1, static_cast<int>(milliseconds(READY_TIMEOUT).count())) > 0 &&
+         (count = ::read(displayPipe[0], buffer, sizeof buffer)) > 0)
     number.append(buffer, static_cast<std::size_t>(count));
-  }
   ::close(displayPipe[0]);
-  if (number.empty() || number.back() != '\n') return "Xvfb did not report a display";
+  if (number.find('\n') == std::string::npos) return "Xvfb did not report a display";
   displayNumber_ = std::atoi(number.c_str());
   display_ = ":" + number.substr(0, number.size() - 1);
   return {};
