@@ -8,6 +8,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build/coverage}")
 
+# What the build and the tests need, and gcovr (Debian's package) for the summary.
+scripts/install-deps.sh
+if ! command -v gcovr >/dev/null; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq gcovr >/dev/null
+fi
+
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUEN_BUILD_BENCHMARKS=OFF \
   -DCMAKE_C_FLAGS="--coverage -O0" -DCMAKE_CXX_FLAGS="--coverage -O0" \
   -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null

@@ -112,7 +112,6 @@ std::optional<std::string> ChildProcess::readLine(Milliseconds timeout) {
 std::optional<Json> ChildProcess::nextRecord(Milliseconds timeout) {
   const auto line = readLine(timeout);
   if (!line) return std::nullopt;
-  lines_.push_back(*line);
   return parseRecordLine(*line);
 }
 

@@ -59,7 +59,6 @@ class ChildProcess {
   // Reads records until one satisfies `wanted`, which it returns; none at `timeout`.
   std::optional<Json> waitForRecord(const std::function<bool(const Json&)>& wanted,
                                     Milliseconds timeout = LINE_TIMEOUT);
-  const std::vector<std::string>& lines() const { return lines_; }
   // The parent hangs up: closes its end of the process's standard output.
   void closeOutput();
   // None when the process is still running after `timeout`.
@@ -78,7 +77,6 @@ class ChildProcess {
   int errorFd_ = -1;
   std::string output_;
   std::string error_;
-  std::vector<std::string> lines_;
   std::optional<ExitStatus> exitStatus_;
 };
 

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <cstdlib>
-#include <deque>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -52,7 +51,7 @@ void XClient::setProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t t
                       static_cast<uint32_t>(length), data);
 }
 
-xcb_window_t XClient::open(const WindowSpec& spec) {
+xcb_window_t XClient::open(const WindowSpec& spec, bool untilViewable) {
   if (screen_ == nullptr) return XCB_WINDOW_NONE;
   const xcb_window_t window = xcb_generate_id(connection_);
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, 0, 0, spec.width,
@@ -78,7 +77,8 @@ xcb_window_t XClient::open(const WindowSpec& spec) {
   if (spec.opacity) setOpacity(window, *spec.opacity);
   if (!spec.title.empty()) setTitle(window, spec.title);
   xcb_map_window(connection_, window);
-  waitUntil([&] { return mapState(window) == XCB_MAP_STATE_VIEWABLE; }, "window mapped");
+  if (untilViewable)
+    waitUntil([&] { return mapState(window) == XCB_MAP_STATE_VIEWABLE; }, "window mapped");
   return window;
 }
 
@@ -135,18 +135,8 @@ void XClient::unmap(xcb_window_t window) {
   waitUntil([&] { return mapState(window) == XCB_MAP_STATE_UNMAPPED; }, "window unmapped");
 }
 
-void XClient::churn(int count) {
-  std::deque<xcb_window_t> alive;
-  for (int index = 0; index < count; ++index) {
-    alive.push_back(open({.title = "churn " + std::to_string(index),
-                          .width = static_cast<std::uint16_t>(100 + index % 300),
-                          .publishPid = index % 2 == 0}));
-    if (alive.size() > 4) {
-      xcb_destroy_window(connection_, alive.front());
-      alive.pop_front();
-    }
-  }
-  for (const xcb_window_t window : alive) xcb_destroy_window(connection_, window);
+void XClient::destroy(xcb_window_t window) {
+  xcb_destroy_window(connection_, window);
   sync();
 }
 

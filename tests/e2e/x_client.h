@@ -24,9 +24,9 @@ struct WindowSpec {
   std::string className = "QuenWindow";
   std::uint16_t width = 400;
   std::uint16_t height = 300;
-  std::optional<double> opacity{};// _NET_WM_WINDOW_OPACITY, 0.0 to 1.0
-  bool desktop = false;           // _NET_WM_WINDOW_TYPE_DESKTOP
-  bool publishPid = true;         // _NET_WM_PID and WM_CLIENT_MACHINE
+  std::optional<double> opacity{};  // _NET_WM_WINDOW_OPACITY, 0.0 to 1.0
+  bool desktop = false;             // _NET_WM_WINDOW_TYPE_DESKTOP
+  bool publishPid = true;           // _NET_WM_PID and WM_CLIENT_MACHINE
 };
 
 class XClient {
@@ -36,8 +36,9 @@ class XClient {
   XClient(const XClient&) = delete;
   XClient& operator=(const XClient&) = delete;
 
-  // Creates and maps a window; returns once it is mapped (by the window manager, if any).
-  xcb_window_t open(const WindowSpec& spec);
+  // Creates and maps a window; returns once it is viewable (framed by the manager, if any),
+  // or at once when not `untilViewable`.
+  xcb_window_t open(const WindowSpec& spec, bool untilViewable = true);
   void setTitle(xcb_window_t window, std::string_view bytes,
                 TitleProperty property = TitleProperty::NetWmName);
   void setOpacity(xcb_window_t window, double opacity);
@@ -46,9 +47,7 @@ class XClient {
   void activate(xcb_window_t window);
   // Withdraws the window (ICCCM 4.1.4) and returns once it is unmapped.
   void unmap(xcb_window_t window);
-  // Creates, maps and destroys `count` windows as fast as the window manager maps them, a
-  // few alive at once, every other one without a pid.
-  void churn(int count);
+  void destroy(xcb_window_t window);
 
   // XTEST input, one word list per call, processed by the server when it returns:
   // "move dx dy" (relative), "click N", "down N", "up N" (buttons), "key K", "keydown K",
