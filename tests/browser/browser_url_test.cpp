@@ -36,12 +36,13 @@ class BrowserSession {
     fs::permissions(root_ / "run", fs::perms::owner_all);
     for (const char* page : {"alpha", "beta"})
       std::ofstream(root_ / (std::string(page) + ".html"))
-          << "<html><head><title>" << page << "</title>" << PAGE_SCRIPT << "</head><body>"
-          << page << "</body></html>";
+          << "<html><head><title>" << page << "</title>" << PAGE_SCRIPT << "</head><body>" << page
+          << "</body></html>";
     std::string error;
     x_ = XSession::start(WindowManager::FocusNewWindows, error);
     EXPECT_TRUE(x_) << error;
-    environment_ = {{"DISPLAY", x_ ? x_->display() : ""}, {"HOME", root_.string()},
+    environment_ = {{"DISPLAY", x_ ? x_->display() : ""},
+                    {"HOME", root_.string()},
                     {"XDG_RUNTIME_DIR", (root_ / "run").string()},
                     {"XDG_CONFIG_HOME", (root_ / "config").string()},
                     {"XDG_DATA_HOME", (root_ / "data").string()},
@@ -49,7 +50,8 @@ class BrowserSession {
     // The session bus: at-spi2-core's bus launcher is started by D-Bus activation.
     const fs::path address = root_ / "bus-address", pid = root_ / "bus-pid";
     EXPECT_EQ(shell("dbus-daemon --session --fork --print-address=1 --print-pid=2 >" +
-                    address.string() + " 2>" + pid.string()), 0);
+                    address.string() + " 2>" + pid.string()),
+              0);
     std::ifstream(pid) >> busPid_;
     std::ifstream(address) >> *(environment_["DBUS_SESSION_BUS_ADDRESS"] = "");
     if (accessibilityOn) setAccessibility(true);
@@ -81,8 +83,8 @@ class BrowserSession {
     ASSERT_TRUE(browser_);
   }
   std::unique_ptr<ChildProcess> startAgent() {
-    return ChildProcess::spawn({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true",
-                                "--argUrlNeeded", "true", "--argForceReqPerm", "false"},
+    return ChildProcess::spawn({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true", "--argUrlNeeded",
+                                "true", "--argForceReqPerm", "false"},
                                environment_);
   }
   void keys(const std::string& keys) const { shell("xdotool key --delay 50 " + keys); }
@@ -94,28 +96,24 @@ class BrowserSession {
   std::unique_ptr<ChildProcess> browser_;
 };
 
-std::function<bool(const Json&)> field(const char* name, const Json& value) {
-  return [name, value](Json record) { return record[name] == value; };
-}
-
 // What every browser must do: follow tab switches, navigation and pushState; never let
 // a stopped browser delay another application's record; survive the browser's death.
 void checkUrlFollowsTheBrowser(BrowserSession& session, ChildProcess& agent, bool pushState) {
   const std::string alpha = session.page("alpha.html");
-  ASSERT_TRUE(agent.waitForRecord(field("winUrl", alpha), BROWSER_START)) << "first page";
+  ASSERT_TRUE(agent.waitForRecord(withMember("winUrl", alpha), BROWSER_START)) << "first page";
   session.keys("ctrl+t");
   ASSERT_TRUE(agent.waitForRecord(
       [&](Json line) { return line["winUrl"].is_string() && line["winUrl"] != alpha; },
       URL_TIMEOUT))
       << "new tab";
   session.keys("ctrl+Page_Up");
-  ASSERT_TRUE(agent.waitForRecord(field("winUrl", alpha), URL_TIMEOUT)) << "tab switch";
+  ASSERT_TRUE(agent.waitForRecord(withMember("winUrl", alpha), URL_TIMEOUT)) << "tab switch";
   session.keys("n");
   const std::string beta = session.page("beta.html") + "?navigated";
-  ASSERT_TRUE(agent.waitForRecord(field("winUrl", beta), URL_TIMEOUT)) << "navigation";
+  ASSERT_TRUE(agent.waitForRecord(withMember("winUrl", beta), URL_TIMEOUT)) << "navigation";
   if (pushState) {
     session.keys("p");
-    ASSERT_TRUE(agent.waitForRecord(field("winUrl", beta + "#pushed"), URL_TIMEOUT)) << "push";
+    ASSERT_TRUE(agent.waitForRecord(withMember("winUrl", beta + "#pushed"), URL_TIMEOUT)) << "push";
   }
 
   XClient other(session.x_->display());
@@ -123,14 +121,14 @@ void checkUrlFollowsTheBrowser(BrowserSession& session, ChildProcess& agent, boo
   kill(session.browser_->pid(), SIGSTOP);
   other.activate(window);
   const auto activated = steady_clock::now();
-  ASSERT_TRUE(agent.waitForRecord(field("winTitle", "Other"), URL_TIMEOUT));
+  ASSERT_TRUE(agent.waitForRecord(withMember("winTitle", "Other"), URL_TIMEOUT));
   EXPECT_LE(steady_clock::now() - activated, Milliseconds(50)) << "a stopped browser delayed it";
   kill(session.browser_->pid(), SIGCONT);
 
   kill(session.browser_->pid(), SIGKILL);
   EXPECT_TRUE(session.browser_->waitForExit(URL_TIMEOUT));
   other.setTitle(window, "Still here");
-  EXPECT_TRUE(agent.waitForRecord(field("winTitle", "Still here"), URL_TIMEOUT))
+  EXPECT_TRUE(agent.waitForRecord(withMember("winTitle", "Still here"), URL_TIMEOUT))
       << "the agent did not survive the browser's death";
 }
 
@@ -157,10 +155,11 @@ TEST(FirefoxUrlTest, NotPermittedUntilAccessibilityIsOnThenFollowsTheActiveTab) 
 // Chromium exposes its tree only when accessibility was on before it started.
 TEST(ChromiumUrlTest, FollowsTheActiveTab) {
   BrowserSession session(/*accessibilityOn=*/true);
-  session.startBrowser("chromium --no-sandbox --disable-gpu --no-first-run "
-                       "--disable-background-networking --disable-component-update "
-                       "--disable-sync --user-data-dir=" + (session.root_ / "chromium").string() +
-                       " " + session.page("alpha.html"));
+  session.startBrowser(
+      "chromium --no-sandbox --disable-gpu --no-first-run "
+      "--disable-background-networking --disable-component-update "
+      "--disable-sync --user-data-dir=" +
+      (session.root_ / "chromium").string() + " " + session.page("alpha.html"));
   std::unique_ptr<ChildProcess> agent = session.startAgent();
   ASSERT_TRUE(agent);
   // Not seen within 10 s here after a pushState in Chromium 156: left to a later change.

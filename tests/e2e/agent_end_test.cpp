@@ -3,9 +3,8 @@
 // hangs up while they sit idle; and that windows vanishing under FocusTrail's poll never
 // hurt its stream.
 
-#include <signal.h>
-
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <deque>
@@ -24,12 +23,11 @@ enum class Ending { NoDisplay, DisplayWithoutServer, ServerKilled, ParentHangsUp
 
 using EndRow = std::tuple<Agent, Ending>;
 
-std::string nameOf(const EndRow& row) {
+std::string nameOf(const ::testing::TestParamInfo<EndRow>& row) {
   const char* endings[] = {"NoDisplay", "DisplayWithoutServer", "ServerKilled", "ParentHangsUp"};
-  return std::string(std::get<0>(row) == Agent::FocusTrail ? "FocusTrail" : "InputTrail") +
-         endings[static_cast<int>(std::get<1>(row))];
+  return std::string(std::get<0>(row.param) == Agent::FocusTrail ? "FocusTrail" : "InputTrail") +
+         endings[static_cast<int>(std::get<1>(row.param))];
 }
-void PrintTo(const EndRow& row, std::ostream* stream) { *stream << nameOf(row); }
 
 class AgentEndTest : public AgentTest, public ::testing::WithParamInterface<EndRow> {
  protected:
@@ -79,13 +77,12 @@ TEST_P(AgentEndTest, EndsAsTheParentExpects) {
   }  // whatever it wrote before is still one JSON object per line
 }
 
-INSTANTIATE_TEST_SUITE_P(BothAgents, AgentEndTest,
-                         ::testing::Combine(::testing::Values(Agent::FocusTrail, Agent::InputTrail),
-                                            ::testing::Values(Ending::NoDisplay,
-                                                              Ending::DisplayWithoutServer,
-                                                              Ending::ServerKilled,
-                                                              Ending::ParentHangsUp)),
-                         [](const auto& row) { return nameOf(row.param); });
+INSTANTIATE_TEST_SUITE_P(
+    BothAgents, AgentEndTest,
+    ::testing::Combine(::testing::Values(Agent::FocusTrail, Agent::InputTrail),
+                       ::testing::Values(Ending::NoDisplay, Ending::DisplayWithoutServer,
+                                         Ending::ServerKilled, Ending::ParentHangsUp)),
+    nameOf);
 
 class WindowChurnTest : public AgentTest {
  protected:
@@ -95,7 +92,8 @@ class WindowChurnTest : public AgentTest {
 
 TEST_F(WindowChurnTest, WindowsVanishingDuringPollsLeaveTheStreamIntact) {
   XClient anchorClient(display()), churner(display());
-  const auto anchor = anchorClient.open({.title = "Anchor", .instance = "anchor", .className = "Anchor"});
+  const auto anchor =
+      anchorClient.open({.title = "Anchor", .instance = "anchor", .className = "Anchor"});
   anchorClient.activate(anchor);
   auto agent = startAgent(Agent::FocusTrail);
   ASSERT_TRUE(agent);

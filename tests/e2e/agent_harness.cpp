@@ -56,7 +56,8 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>
     for (const auto& [name, value] : changes)
       value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
     std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     dprintf(STDERR_FILENO, "cannot start %s\n", argv[0]);
@@ -154,6 +155,10 @@ const std::string& ChildProcess::standardError() {
     readAvailable(Milliseconds(0), /*output=*/false);
   }
   return error_;
+}
+
+std::function<bool(const Json&)> withMember(const char* name, const Json& value) {
+  return [name, value](Json record) { return record[name] == value; };
 }
 
 void AgentTest::startSession(WindowManager windowManager,

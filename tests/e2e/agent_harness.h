@@ -80,6 +80,9 @@ class ChildProcess {
   std::optional<ExitStatus> exitStatus_;
 };
 
+// For waitForRecord: the record's member `name` is `value`.
+std::function<bool(const Json&)> withMember(const char* name, const Json& value);
+
 enum class Agent { FocusTrail, InputTrail };
 
 class AgentTest : public ::testing::Test {

@@ -17,9 +17,7 @@ namespace {
 // The windows' application, as the agent must name it: this test program.
 const std::string EXECUTABLE = std::filesystem::canonical("/proc/self/exe").string();
 
-auto withTitle(const Json& title) {
-  return [title](Json record) { return record["winTitle"] == title; };
-}
+auto withTitle(const Json& title) { return withMember("winTitle", title); }
 
 class FocusTrailTest : public AgentTest {
  protected:
@@ -28,10 +26,11 @@ class FocusTrailTest : public AgentTest {
 
 TEST_F(FocusTrailTest, ActivationAndRetitlingWriteTheApplicationAndNoWindowWritesNothing) {
   std::ofstream(applicationsDirectory() / "org.example.Alpha.desktop")
-      << "[Desktop Entry]\nType=Application\nName=Alpha\nName[de]=Alpha \xC3\xBC" "ber\n"
+      << "[Desktop Entry]\nType=Application\nName=Alpha\nName[de]=Alpha \u00FCber\n"
          "Exec=alpha\nStartupWMClass=Alpha\n";
   XClient client(display());
-  const auto alpha = client.open({.title = "Alpha window", .instance = "alpha", .className = "Alpha"});
+  const auto alpha =
+      client.open({.title = "Alpha window", .instance = "alpha", .className = "Alpha"});
   // No _NET_WM_PID: the X-Resource extension names the process of a local client.
   const auto beta = client.open(
       {.title = "Beta window", .instance = "beta", .className = "Beta", .publishPid = false});
@@ -43,13 +42,14 @@ TEST_F(FocusTrailTest, ActivationAndRetitlingWriteTheApplicationAndNoWindowWrite
   const auto first = agent->nextRecord();
   ASSERT_TRUE(first);
   // No desktop entry names it: WM_CLASS's class and instance stand in.
-  EXPECT_EQ(*first, Json::parse(R"({"appName":"Beta","appIdentifier":"beta","appPath":")" +
-                                EXECUTABLE + R"(","winTitle":"Beta window","winUrl":false,)"
-                                R"("error":false})"));
+  EXPECT_EQ(*first,
+            Json::parse(R"({"appName":"Beta","appIdentifier":"beta","appPath":")" + EXECUTABLE +
+                        R"(","winTitle":"Beta window","winUrl":false,)"
+                        R"("error":false})"));
   client.activate(alpha);
   auto switched = agent->nextRecord();
   ASSERT_TRUE(switched);
-  EXPECT_EQ((*switched)["appName"], "Alpha \xC3\xBC" "ber");
+  EXPECT_EQ((*switched)["appName"], "Alpha \u00FCber");
   EXPECT_EQ((*switched)["appIdentifier"], "org.example.Alpha");
   EXPECT_EQ((*switched)["appPath"], EXECUTABLE);
   EXPECT_EQ((*switched)["winTitle"], "Alpha window");
@@ -92,7 +92,8 @@ TEST_F(FocusTrailTest, TitlesReachTheStreamAsValidUtf8Whole) {
     std::string expected;
   };
   const Row rows[] = {
-      {TitleProperty::NetWmName, "bad\xFF" "byte \xE2\x82", "bad" + replacement + "byte " + replacement},
+      {TitleProperty::NetWmName, "bad\xFF-byte \xE2\x82",
+       "bad" + replacement + "-byte " + replacement},
       // A valid WM_NAME is the better title when _NET_WM_NAME is broken.
       {TitleProperty::WmName, "Fallback", "Fallback"},
       {TitleProperty::NetWmName, longTitle, longTitle},
@@ -122,19 +123,20 @@ TEST_F(FocusTrailWithoutClientPidsTest, WindowWithoutPidBelongsOnlyToItsOwnClien
   XClient first(display()), second(display());
   const auto large = first.open(
       {.title = "First", .instance = "first", .className = "First", .publishPid = false});
-  second.activate(second.open({.title = "Second", .instance = "second", .className = "Second",
-                               .width = 40, .height = 40, .publishPid = false}));
+  second.activate(second.open({.title = "Second",
+                               .instance = "second",
+                               .className = "Second",
+                               .width = 40,
+                               .height = 40,
+                               .publishPid = false}));
   auto agent = startAgent(Agent::FocusTrail);
   ASSERT_TRUE(agent);
-  const auto ofClient = [](const char* identifier) {
-    return [identifier](Json record) { return record["appIdentifier"] == identifier; };
-  };
   // The second client's only window is too small; the first client's is not the second's.
-  const auto record = agent->waitForRecord(ofClient("second"));
+  const auto record = agent->waitForRecord(withMember("appIdentifier", "second"));
   ASSERT_TRUE(record);
   EXPECT_EQ((*record)["winTitle"], false);
   first.activate(large);
-  const auto firstRecord = agent->waitForRecord(ofClient("first"));
+  const auto firstRecord = agent->waitForRecord(withMember("appIdentifier", "first"));
   ASSERT_TRUE(firstRecord);
   EXPECT_EQ((*firstRecord)["winTitle"], "First");
 }

@@ -12,7 +12,8 @@ namespace quen::testing {
 namespace {
 
 Json activity(bool click, bool move, bool key) {
-  return Json{{"error", false}, {"evMouseClick", click}, {"evMouseMove", move}, {"evKeyPress", key}};
+  return Json{
+      {"error", false}, {"evMouseClick", click}, {"evMouseMove", move}, {"evKeyPress", key}};
 }
 const Json IDLE = activity(false, false, false);
 const Json CLICK = activity(true, false, false);
@@ -63,9 +64,9 @@ TEST_F(InputTrailTest, EachKindOfInputCountsAsWhatItIs) {
       {"key a", KEY},
       {"keydown b click 1", CLICK},  // a held key counts at its release
       {"keyup b", KEY},
-      {"click 5 click 5 click 4 click 6 click 7 key a", KEY},  // the wheel is no click
+      {"click 5 click 5 click 4 click 6 click 7 key a", KEY},   // the wheel is no click
       {"down 1 move 20 10 move 20 10 move 20 10 up 1", CLICK},  // a drag is no move
-      {"key Shift_L click 1", CLICK},                            // modifiers alone are nothing
+      {"key Shift_L click 1", CLICK},                           // modifiers alone are nothing
       {"key Control_L click 1", CLICK},
       {"keydown Shift_L key a keyup Shift_L", KEY},
   });

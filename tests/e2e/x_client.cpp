@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -58,7 +58,8 @@ xcb_window_t XClient::open(const WindowSpec& spec, bool untilViewable) {
                     spec.height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                     XCB_CW_BACK_PIXEL, &screen_->white_pixel);
   const std::string windowClass = spec.instance + '\0' + spec.className + '\0';
-  setProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, windowClass.size(), windowClass.data());
+  setProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, windowClass.size(),
+              windowClass.data());
   if (spec.publishPid) {
     // EWMH: _NET_WM_PID is meaningful together with WM_CLIENT_MACHINE.
     const uint32_t pid = static_cast<uint32_t>(getpid());
@@ -111,8 +112,9 @@ void XClient::activate(xcb_window_t window) {
   waitUntil(
       [&] {
         Reply<xcb_get_property_reply_t> active(xcb_get_property_reply(
-            connection_, xcb_get_property(connection_, 0, screen_->root, message.type,
-                                          XCB_ATOM_WINDOW, 0, 1), nullptr));
+            connection_,
+            xcb_get_property(connection_, 0, screen_->root, message.type, XCB_ATOM_WINDOW, 0, 1),
+            nullptr));
         Reply<xcb_get_input_focus_reply_t> focus(
             xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
         return active && xcb_get_property_value_length(active.get()) == 4 &&

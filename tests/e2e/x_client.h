@@ -56,8 +56,8 @@ class XClient {
 
  private:
   xcb_atom_t atom(std::string_view name);
-  void setProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
-                   std::uint8_t format, std::size_t length, const void* data);
+  void setProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type, std::uint8_t format,
+                   std::size_t length, const void* data);
   std::uint8_t mapState(xcb_window_t window);
   xcb_keycode_t keycodeOf(std::string_view keysymName);
   // Polls `condition` (state the server or the window manager shows) until it holds; a test

@@ -68,25 +68,22 @@ void stopChild(pid_t pid) {
   }
 }
 
-xcb_atom_t internAtom(xcb_connection_t* connection, std::string_view name) {
-  auto* reply = xcb_intern_atom_reply(
+// Whether the root's 32-bit property `name` holds `item` (any item, when `item` is 0).
+bool rootPropertyHolds(xcb_connection_t* connection, std::string_view name, std::uint32_t item) {
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  auto* atom = xcb_intern_atom_reply(
       connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.data()),
       nullptr);
-  const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-  std::free(reply);
-  return atom;
-}
-
-// Whether the root's 32-bit property holds `item` (any item, when `item` is 0).
-bool rootPropertyHolds(xcb_connection_t* connection, xcb_atom_t property, std::uint32_t item) {
-  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  const xcb_atom_t property = atom != nullptr ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(atom);
   auto* reply = xcb_get_property_reply(
       connection, xcb_get_property(connection, 0, root, property, XCB_ATOM_ANY, 0, 4096), nullptr);
   bool holds = false;
   if (reply != nullptr && reply->format == 32) {
     const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
-    holds = item == 0 ? reply->value_len > 0
-                      : std::find(values, values + reply->value_len, item) != values + reply->value_len;
+    holds = item == 0
+                ? reply->value_len > 0
+                : std::find(values, values + reply->value_len, item) != values + reply->value_len;
   }
   std::free(reply);
   return holds;
@@ -127,8 +124,10 @@ XSession::~XSession() {
 std::string XSession::startServer(const std::vector<std::string>& serverArguments) {
   int displayPipe[2];
   if (::pipe2(displayPipe, O_CLOEXEC) != 0) return "cannot make a pipe";
-  std::vector<std::string> command{"Xvfb", "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                                   "-noreset", "-displayfd", std::to_string(DISPLAY_FD_IN_SERVER)};
+  std::vector<std::string> command{
+      "Xvfb",        "-screen",    "0",
+      "1280x800x24", "-nolisten",  "tcp",
+      "-noreset",    "-displayfd", std::to_string(DISPLAY_FD_IN_SERVER)};
   command.insert(command.end(), serverArguments.begin(), serverArguments.end());
   serverPid_ = spawn(command, {}, displayPipe[1]);
   ::close(displayPipe[1]);
@@ -160,17 +159,15 @@ std::string XSession::startWindowManager(bool focusNewWindows) {
             {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + configDirectory_});
   xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-  const xcb_atom_t clientList = internAtom(connection, "_NET_CLIENT_LIST");
-  const xcb_atom_t check = internAtom(connection, "_NET_SUPPORTING_WM_CHECK");
   std::string error;
-  if (!waitFor([&] { return rootPropertyHolds(connection, check, 0); }))
+  if (!waitFor([&] { return rootPropertyHolds(connection, "_NET_SUPPORTING_WM_CHECK", 0); }))
     error = "openbox did not announce itself (_NET_SUPPORTING_WM_CHECK)";
   // A window mapped right after the manager announced itself may be missed for good: map
   // probe windows, a fresh one every half second, until one is managed; then let it go.
   xcb_window_t probe = XCB_WINDOW_NONE;
   auto nextProbe = Clock::now();
   if (error.empty() && !waitFor([&] {
-        if (probe != XCB_WINDOW_NONE && rootPropertyHolds(connection, clientList, probe))
+        if (probe != XCB_WINDOW_NONE && rootPropertyHolds(connection, "_NET_CLIENT_LIST", probe))
           return true;
         if (Clock::now() < nextProbe) return false;
         if (probe != XCB_WINDOW_NONE) xcb_destroy_window(connection, probe);
@@ -185,7 +182,8 @@ std::string XSession::startWindowManager(bool focusNewWindows) {
     error = "openbox did not manage a probe window";
   xcb_destroy_window(connection, probe);
   xcb_flush(connection);
-  if (error.empty() && !waitFor([&] { return !rootPropertyHolds(connection, clientList, probe); }))
+  if (error.empty() &&
+      !waitFor([&] { return !rootPropertyHolds(connection, "_NET_CLIENT_LIST", probe); }))
     error = "openbox did not let the probe window go";
   xcb_disconnect(connection);
   return error;

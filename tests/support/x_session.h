@@ -29,7 +29,7 @@ class XSession {
   XSession& operator=(const XSession&) = delete;
 
   const std::string& display() const { return display_; }  // ":N"
-  pid_t serverPid() const { return serverPid_; }             // to kill the server in tests
+  pid_t serverPid() const { return serverPid_; }           // to kill the server in tests
 
  private:
   XSession() = default;
