@@ -8,10 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build/coverage}")
 
+# What the build and the tests need, and gcovr (Debian's package) for the summary.
 scripts/install-deps.sh
 if ! command -v gcovr >/dev/null; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq gcovr >/dev/null
 fi
 

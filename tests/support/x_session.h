@@ -8,13 +8,9 @@
 
 #include <sys/types.h>
 
-#include <cstdint>
-
 #include <memory>
 #include <string>
 #include <vector>
-
-struct xcb_connection_t;
 
 namespace quen::testing {
 
@@ -33,13 +29,12 @@ class XSession {
   XSession& operator=(const XSession&) = delete;
 
   const std::string& display() const { return display_; }  // ":N"
-  pid_t serverPid() const { return serverPid_; }             // to kill the server in tests
+  pid_t serverPid() const { return serverPid_; }           // to kill the server in tests
 
  private:
   XSession() = default;
-  bool startServer(std::string& error, const std::vector<std::string>& serverArguments);
-  bool startWindowManager(bool focusNewWindows, std::string& error);
-  std::string awaitWindowManager(xcb_connection_t* connection) const;
+  std::string startServer(const std::vector<std::string>& serverArguments);
+  std::string startWindowManager(bool focusNewWindows);
   void removeServerLeftovers() const;
 
   std::string display_;
