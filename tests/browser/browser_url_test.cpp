@@ -122,7 +122,9 @@ void checkUrlFollowsTheBrowser(BrowserSession& session, ChildProcess& agent, boo
   other.activate(window);
   const auto activated = steady_clock::now();
   ASSERT_TRUE(agent.waitForRecord(withMember("winTitle", "Other"), URL_TIMEOUT));
-  EXPECT_LE(steady_clock::now() - activated, Milliseconds(50)) << "a stopped browser delayed it";
+  // A push that waited on the stopped browser would wait out its 200 ms call timeout; the
+  // bound leaves a loaded machine room below that.
+  EXPECT_LE(steady_clock::now() - activated, Milliseconds(150)) << "a stopped browser delayed it";
   kill(session.browser_->pid(), SIGCONT);
 
   kill(session.browser_->pid(), SIGKILL);
