@@ -68,6 +68,12 @@ void PollRunLoop::watchFileDescriptor(int fd, std::function<void()> onReady) {
   readyCallbacks_.push_back(std::make_unique<std::function<void()>>(std::move(onReady)));
 }
 
+void PollRunLoop::unwatchFileDescriptor(int fd) {
+  // poll() skips negative descriptors, so the entry keeps its index and its callback.
+  for (pollfd& descriptor : pollDescriptors_)
+    if (descriptor.fd == fd) descriptor = pollfd{-1, 0, 0};
+}
+
 void PollRunLoop::setBeforeSleep(std::function<void()> beforeSleep) {
   beforeSleep_ = std::move(beforeSleep);
 }

@@ -35,6 +35,9 @@ class PollRunLoop final : public platform::RunLoop {
   // watcher, for the life of the loop; `onReady` must consume what is ready, or stop the
   // loop, else it is called again at once.
   void watchFileDescriptor(int fd, std::function<void()> onReady);
+  // Stops watching `fd` (before it is closed): its watchers are not called again. A
+  // callback may call it for any descriptor, its own included.
+  void unwatchFileDescriptor(int fd);
   // Called after every callback and so before each sleep in poll(): xcb reads events into
   // its own queue while it waits for a reply, where they never make the socket readable.
   void setBeforeSleep(std::function<void()> beforeSleep);

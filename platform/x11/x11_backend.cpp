@@ -99,11 +99,3 @@ std::unique_ptr<platform::Backend> openX11Backend(const char* displayName, std::
 }
 
 }  // namespace quen::x11
-
-namespace quen::platform {
-
-std::unique_ptr<Backend> openSystemBackend(std::string& error) {
-  return x11::openX11Backend(nullptr, error);
-}
-
-}  // namespace quen::platform

@@ -1,0 +1,46 @@
+#pragma once
+
+// The seam's Workspace and WindowList over the toplevel a Wayland compositor reports as
+// activated. Wayland gives clients no stacking order, geometry or opacity of other
+// clients' windows, so the activated toplevel is the front window and the only one listed:
+// fully opaque, and with nominal bounds that no size rule rejects.
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/wayland/sway_windows.h"
+#include "platform/wayland/toplevel_identity.h"
+#include "platform/wayland/toplevel_tracker.h"
+
+namespace quen::wayland {
+
+class ToplevelWorkspace final : public platform::Workspace, public platform::WindowList {
+ public:
+  // `sway` gives the toplevels' processes; it may be null (another compositor, or sway's
+  // socket unreachable), and is read through the pointer it points to, which may change.
+  ToplevelWorkspace(const ToplevelTracker& tracker, const std::unique_ptr<SwayWindows>& sway);
+
+  std::optional<platform::RunningApplication> frontmostApplication() override;
+  void observeActivation(
+      std::function<void(const std::optional<platform::RunningApplication>&)> callback) override;
+  bool walkOnScreenWindows(
+      const std::function<bool(const platform::WindowDescription&)>& visit) override;
+
+  // After a batch of compositor events (`frontChanged`: the tracker's verdict) or of sway
+  // events: announces an activation when the front toplevel changed, or when its process
+  // became known or changed (sway's news of a new window may come after the toplevel's).
+  void deliverActivation(bool frontChanged);
+
+ private:
+  std::optional<std::int32_t> frontPid() const;
+
+  const ToplevelTracker& tracker_;
+  const std::unique_ptr<SwayWindows>& sway_;
+  ToplevelIdentity identity_;
+  std::optional<std::int32_t> announcedPid_;
+  std::vector<std::function<void(const std::optional<platform::RunningApplication>&)>> observers_;
+};
+
+}  // namespace quen::wayland

@@ -1,0 +1,173 @@
+#include "platform/wayland/wayland_backend.h"
+
+#include <wayland-client.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/linux/poll_run_loop.h"
+#include "platform/wayland/foreign_toplevels.h"
+#include "platform/wayland/sway_windows.h"
+#include "platform/wayland/toplevel_tracker.h"
+#include "platform/wayland/toplevel_workspace.h"
+#include "platform/x11/permitted_services.h"
+#include "platform/x11/stdio_output.h"
+
+namespace quen::wayland {
+
+namespace {
+
+// How often a lost sway IPC connection is tried again (the toplevels keep coming meanwhile,
+// with unknown processes).
+constexpr platform::Seconds SWAY_RECONNECT_INTERVAL = 5.0;
+
+// Wayland has no way for a client to see other clients' input.
+class NoEventSource final : public platform::EventSource {
+ public:
+  std::optional<platform::MonitorToken> addGlobalMonitor(platform::EventMask,
+                                                         platform::EventHandler) override {
+    return std::nullopt;
+  }
+  void removeMonitor(platform::MonitorToken) override {}
+};
+
+std::string causeOfLoss(int error) {
+  if (error == EPROTO) return "a protocol error";
+  if (error == ENOMEM) return "out of memory";
+  return "the compositor closed it or cannot be reached";
+}
+
+class WaylandBackend final : public platform::Backend, private platform::RunLoop {
+ public:
+  WaylandBackend(wl_display* display, std::string displayName)
+      : display_(display), displayName_(std::move(displayName)), workspace_(tracker_, sway_) {}
+  ~WaylandBackend() override {
+    toplevels_.reset();
+    sway_.reset();
+    if (registry_) wl_registry_destroy(registry_);
+    wl_display_disconnect(display_);
+  }
+
+  // Reads the registry (one round trip) and binds the manager; false when it is not offered.
+  bool bindToplevelManager() {
+    registry_ = wl_display_get_registry(display_);
+    static const wl_registry_listener listener{&onGlobal, &onGlobalRemove};
+    wl_registry_add_listener(registry_, &listener, this);
+    if (wl_display_roundtrip(display_) < 0 || !toplevels_) return false;
+    // The toplevels that exist now, so that the first poll already knows the front one.
+    if (wl_display_roundtrip(display_) < 0) return false;
+    tracker_.finishBatch();
+    connectSway();
+    return true;
+  }
+
+  platform::RunLoop& runLoop() override { return *this; }
+  platform::Activity& activity() override { return activity_; }
+  platform::Workspace& workspace() override { return workspace_; }
+  platform::WindowList& windowList() override { return workspace_; }
+  platform::ScriptService& scripts() override { return scripts_; }
+  platform::ScreenCapture& screenCapture() override { return screenCapture_; }
+  platform::Accessibility& accessibility() override { return accessibility_; }
+  platform::EventSource& eventSource() override { return eventSource_; }
+  platform::StandardOutput& standardOutput() override { return output_; }
+
+ private:
+  static void onGlobal(void* data, wl_registry* registry, std::uint32_t name,
+                       const char* interface, std::uint32_t version) {
+    auto& self = *static_cast<WaylandBackend*>(data);
+    if (!self.toplevels_ && std::strcmp(interface, ForeignToplevels::interfaceName()) == 0)
+      self.toplevels_ = std::make_unique<ForeignToplevels>(registry, name, version, self.tracker_);
+  }
+  static void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
+
+  void scheduleRepeating(platform::Seconds interval, std::function<void()> callback) override {
+    loop_.scheduleRepeating(interval, std::move(callback));
+  }
+  void scheduleOnce(platform::Seconds delay, std::function<void()> callback) override {
+    loop_.scheduleOnce(delay, std::move(callback));
+  }
+  int run(std::function<void()> didFinishLaunching) override {
+    loop_.watchFileDescriptor(wl_display_get_fd(display_), [this] {
+      if (wl_display_dispatch(display_) < 0) return lose();
+      workspace_.deliverActivation(tracker_.finishBatch());
+    });
+    // Events read while waiting for a round trip are queued without making the socket
+    // readable; requests made by a callback wait in libwayland's buffer.
+    loop_.setBeforeSleep([this] {
+      if (lost_) return;
+      if (wl_display_dispatch_pending(display_) < 0) return lose();
+      if (wl_display_flush(display_) < 0 && errno != EAGAIN) return lose();
+    });
+    if (sway_) watchSway();
+    if (const int output = x11::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
+      loop_.watchFileDescriptor(output,
+                                [output] { x11::StandardOutputHangupWatch::onReady(output); });
+    loop_.scheduleRepeating(SWAY_RECONNECT_INTERVAL, [this] {
+      if (!sway_ && swaySocket_ && connectSway()) watchSway();
+    });
+    return loop_.run(std::move(didFinishLaunching));
+  }
+
+  bool connectSway() {
+    const char* socket = std::getenv("SWAYSOCK");
+    if (socket == nullptr || *socket == '\0') return false;
+    swaySocket_ = socket;
+    sway_ = SwayWindows::connect(*swaySocket_);
+    return sway_ != nullptr;
+  }
+
+  void watchSway() {
+    const int descriptor = sway_->descriptor();
+    loop_.watchFileDescriptor(descriptor, [this, descriptor] {
+      const bool open = sway_->readEvents();
+      workspace_.deliverActivation(false);
+      if (open) return;
+      loop_.unwatchFileDescriptor(descriptor);
+      sway_.reset();
+    });
+  }
+
+  // The one diagnostic: the agent ends with status 1 and writes no more records.
+  void lose() {
+    if (lost_) return;
+    lost_ = true;
+    std::fprintf(stderr, "Wayland: connection to compositor %s lost: %s\n", displayName_.c_str(),
+                 causeOfLoss(wl_display_get_error(display_)).c_str());
+    std::fflush(stderr);
+    output_.close();
+    loop_.stop(1);
+  }
+
+  wl_display* display_;
+  std::string displayName_;
+  wl_registry* registry_ = nullptr;
+  ToplevelTracker tracker_;
+  std::unique_ptr<ForeignToplevels> toplevels_;
+  std::optional<std::string> swaySocket_;
+  std::unique_ptr<SwayWindows> sway_;
+  ToplevelWorkspace workspace_;
+  linux_platform::PollRunLoop loop_;
+  bool lost_ = false;
+  x11::StdioOutput output_;
+  x11::IdleActivity activity_;
+  x11::NoScriptService scripts_;
+  x11::AlwaysPermittedScreenCapture screenCapture_;
+  x11::AlwaysTrustedAccessibility accessibility_;
+  NoEventSource eventSource_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Backend> openWaylandBackend(std::string& /*error*/) {
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  if (name == nullptr || *name == '\0') return nullptr;
+  wl_display* display = wl_display_connect(nullptr);
+  if (display == nullptr) return nullptr;
+  auto backend = std::make_unique<WaylandBackend>(display, name);
+  if (!backend->bindToplevelManager()) return nullptr;
+  return backend;
+}
+
+}  // namespace quen::wayland
