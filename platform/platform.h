@@ -66,6 +66,9 @@ class Workspace {
   // (none when the OS names no application with the notification).
   virtual void observeActivation(
       std::function<void(const std::optional<RunningApplication>&)> callback) = 0;
+  // Whether, while no application is in front, one is in front that this backend cannot
+  // see: a native Wayland window, seen through XWayland, leaves X11 with no active window.
+  virtual bool frontApplicationHidden() { return false; }
 };
 
 // One entry of the on-screen window list, as the OS describes it. Each value is asked for

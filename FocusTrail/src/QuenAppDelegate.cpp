@@ -47,12 +47,26 @@ void QuenAppDelegate::permissionsAllUpdate() {
 void QuenAppDelegate::appChangedClbk(
     const std::optional<platform::RunningApplication>& application) {
   if (application) collectData(*application);
+  else if (backend_.workspace().frontApplicationHidden()) reportHiddenApplication();
 }
 
 void QuenAppDelegate::appSilentMetaClbk() {
   if (const std::optional<platform::RunningApplication> front =
           backend_.workspace().frontmostApplication())
     collectData(*front);
+  else if (backend_.workspace().frontApplicationHidden())
+    reportHiddenApplication();
+}
+
+void QuenAppDelegate::reportHiddenApplication() {
+  report_.set("appName", UNKNOWN_APP_NAME);
+  report_.set("appIdentifier", UNKNOWN_APP_IDENTIFIER);
+  report_.set("appPath", UNKNOWN_APP_BUNDLE_URL_PATH);
+  report_.set("winTitle", false);
+  report_.set("winUrl", false);
+  report_.set("error",
+              hiddenApplicationErrorList(permissionsRunningScreen, permissionsRunningAccessibility));
+  stream_.dictMergeAndOutput(report_, /*flush=*/true, /*onlyIfDiffers=*/true);
 }
 
 void QuenAppDelegate::collectData(const platform::RunningApplication& application) {

@@ -43,10 +43,14 @@ class QuenAppDelegate {
   void permissionsAllUpdate();
 
   // An application became active: reports it. An activation that names no application
-  // reports nothing.
+  // reports nothing, unless the OS hides the one in front (see reportHiddenApplication).
   void appChangedClbk(const std::optional<platform::RunningApplication>& application);
-  // The focus poll: reports the frontmost application; with none in front, nothing.
+  // The focus poll: reports the frontmost application; with none in front, nothing, unless
+  // the OS hides the one in front.
   void appSilentMetaClbk();
+  // Reports an application in front that the OS does not show the agent: the unknown
+  // identity, no title, no URL and the not-visible code; written when it differs.
+  void reportHiddenApplication();
   // Builds the complete record for `application` and writes it when it differs from the
   // last line written.
   void collectData(const platform::RunningApplication& application);

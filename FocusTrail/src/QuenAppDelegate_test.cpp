@@ -178,5 +178,39 @@ TEST_F(FocusDelegateTest, OnlyAbsentIdentityValuesTakeTheirFallbacks) {
       "winTitle":false,"winUrl":false,"error":false})"));
 }
 
+TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownAndNotVisible) {
+  const struct {
+    bool screenAllowed, byActivation;
+    const char* error;
+  } rows[] = {{true, true, R"(["E_WINDOW_NOT_VISIBLE"])"},
+              {true, false, R"(["E_WINDOW_NOT_VISIBLE"])"},
+              {false, true, R"(["E_PERMISSION_SCREENRECORDING","E_WINDOW_NOT_VISIBLE"])"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.screenAllowed << row.byActivation);
+    fake::FakeSystem system;
+    system.screenCaptureAllowed = row.screenAllowed;
+    system.windows = {fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")};
+    QuenAppDelegate agent(system);
+    setLaunchFlags(true, true, false);
+    system.runLoop().run([&agent] { agent.applicationDidFinishLaunching(); });
+    system.activate(EDITOR);
+    system.frontmost.reset();
+    system.frontHidden = true;
+    if (row.byActivation) system.postActivation(std::nullopt);
+    else system.advance(1);
+    system.advance(3);
+    ASSERT_EQ(system.lines.size(), 2u) << "written at once, then only when it changes";
+    EXPECT_EQ(json::parse(system.lines.back()),
+              json::parse(std::string(R"({"appName":"UNKNOWN_APP_NAME",)"
+                                      R"("appIdentifier":"UNKNOWN_APP_IDENTIFIER",)"
+                                      R"("appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",)"
+                                      R"("winTitle":false,"winUrl":false,"error":)") +
+                          row.error + "}"));
+    system.frontHidden = false;
+    system.activate(EDITOR);
+    EXPECT_EQ(json::parse(system.lines.back())["winTitle"], "Notes");
+  }
+}
+
 }  // namespace
 }  // namespace quen::focus

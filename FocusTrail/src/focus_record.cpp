@@ -29,4 +29,11 @@ Value errorList(bool screenPermitted, bool accessibilityPermitted, const Value& 
   return Value(std::move(codes));
 }
 
+Value hiddenApplicationErrorList(bool screenPermitted, bool accessibilityPermitted) {
+  Value codes = errorList(screenPermitted, accessibilityPermitted, false);
+  Array list = codes.isFalse() ? Array() : codes.asArray();
+  list.emplace_back(ERROR_SCHEMA.codeFor("APP_WINDOW_NOT_VISIBLE"));
+  return Value(std::move(list));
+}
+
 }  // namespace quen::focus

@@ -28,4 +28,8 @@ Value urlValue(const Value& url);
 // the catch-all code otherwise. An empty list is reported as false.
 Value errorList(bool screenPermitted, bool accessibilityPermitted, const Value& queryError);
 
+// The error list of a front application that the OS hides from the agent: the permission
+// codes as above, then the not-visible code.
+Value hiddenApplicationErrorList(bool screenPermitted, bool accessibilityPermitted);
+
 }  // namespace quen::focus

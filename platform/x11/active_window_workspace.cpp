@@ -1,5 +1,7 @@
 #include "platform/x11/active_window_workspace.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "platform/x11/x11_reply.h"
@@ -8,6 +10,10 @@ namespace quen::x11 {
 
 ActiveWindowWorkspace::ActiveWindowWorkspace(Connection& connection, EventPump& events)
     : connection_(connection), identity_(connection, events) {
+  const char* sessionType = std::getenv("XDG_SESSION_TYPE");
+  const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  waylandSession_ = (sessionType != nullptr && std::strcmp(sessionType, "wayland") == 0) ||
+                    (waylandDisplay != nullptr && *waylandDisplay != '\0');
   const auto selection = connection.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
   notified_ = true;
   readActiveWindow();
@@ -30,6 +36,12 @@ std::optional<platform::RunningApplication> ActiveWindowWorkspace::frontmostAppl
   if (!activeWindowKnown_) readActiveWindow();
   if (activeWindow_ == XCB_WINDOW_NONE) return std::nullopt;
   return identity_.describe(activeWindow_);
+}
+
+bool ActiveWindowWorkspace::frontApplicationHidden() {
+  if (!waylandSession_) return false;
+  if (!activeWindowKnown_) readActiveWindow();
+  return activeWindow_ == XCB_WINDOW_NONE && connection_.alive();
 }
 
 void ActiveWindowWorkspace::observeActivation(

@@ -27,6 +27,9 @@ class ActiveWindowWorkspace final : public platform::Workspace {
   ActiveWindowWorkspace(Connection& connection, EventPump& events);
 
   std::optional<platform::RunningApplication> frontmostApplication() override;
+  // In a Wayland session (XDG_SESSION_TYPE=wayland, or WAYLAND_DISPLAY set), X11 sees only
+  // XWayland's windows: with no active window, a native Wayland window is in front.
+  bool frontApplicationHidden() override;
   void observeActivation(
       std::function<void(const std::optional<platform::RunningApplication>&)> callback) override;
 
@@ -38,6 +41,7 @@ class ActiveWindowWorkspace final : public platform::Workspace {
   WatchedWindowIdentity identity_;  // forgotten at every change of the active window
   xcb_window_t activeWindow_ = XCB_WINDOW_NONE;
   bool activeWindowKnown_ = false;
+  bool waylandSession_ = false;
   bool notified_ = false;  // whether PropertyNotify of the root reaches this client
   bool activationPending_ = false;
   std::list<std::function<void(const std::optional<platform::RunningApplication>&)>> observers_;
