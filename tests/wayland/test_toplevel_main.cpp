@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
   static const xdg_surface_listener surfaceListener{&onSurfaceConfigure};
   xdg_surface_add_listener(shellSurface, &surfaceListener, &client);
   xdg_toplevel* toplevel = xdg_surface_get_toplevel(shellSurface);
-  static const xdg_toplevel_listener toplevelListener{&onToplevelConfigure, &onToplevelClose};
+  static const xdg_toplevel_listener toplevelListener{&onToplevelConfigure, &onToplevelClose,
+                                                      nullptr, nullptr};
   xdg_toplevel_add_listener(toplevel, &toplevelListener, nullptr);
   xdg_toplevel_set_app_id(toplevel, argv[1]);
   xdg_toplevel_set_title(toplevel, unescape(argv[2]).c_str());
