@@ -8,6 +8,8 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "platform/x11/title_decoding.h"
+
 namespace quen::wayland {
 
 namespace {
@@ -54,6 +56,13 @@ bool isFocused(const json& container) {
   return found != container.end() && found->is_boolean() && found->get<bool>();
 }
 
+// sway copies a title's bytes into its JSON as they are, valid UTF-8 or not (an XWayland
+// window's Latin-1 WM_NAME), and a JSON parser rejects the whole payload for one bad byte.
+json parsePayload(const std::string& payload) {
+  if (x11::isValidUtf8(payload)) return json::parse(payload, nullptr, false);
+  return json::parse(x11::repairUtf8(payload), nullptr, false);
+}
+
 }  // namespace
 
 std::string encodeIpcMessage(std::uint32_t type, std::string_view payload) {
@@ -98,7 +107,7 @@ std::unique_ptr<SwayWindows> SwayWindows::connect(const std::string& socketPath)
   if (!windows->request(GET_TREE, "", reply)) return nullptr;
   windows->windows_.clear();
   windows->focused_.reset();
-  const json tree = json::parse(reply.payload, nullptr, false);
+  const json tree = parsePayload(reply.payload);
   std::vector<const json*> pending{&tree};
   while (!pending.empty()) {
     const json& node = *pending.back();
@@ -146,16 +155,17 @@ bool SwayWindows::readEvents() {
       buffer_.append(chunk, static_cast<std::size_t>(got));
       continue;
     }
-    if (got < 0 && errno == EINTR) continue;
+    const int error = got < 0 ? errno : 0;
+    if (error == EINTR) continue;
     bool broken = false;
     while (std::optional<IpcMessage> message = takeIpcMessage(buffer_, broken)) apply(*message);
-    return !broken && got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    return !broken && (error == EAGAIN || error == EWOULDBLOCK);
   }
 }
 
 void SwayWindows::apply(const IpcMessage& message) {
   if (message.type != WINDOW_EVENT && message.type != WORKSPACE_EVENT) return;
-  const json event = json::parse(message.payload, nullptr, false);
+  const json event = parsePayload(message.payload);
   if (!event.is_object()) return;
   const std::string change = textOf(event, "change");
   if (message.type == WORKSPACE_EVENT) {
@@ -181,13 +191,15 @@ std::optional<std::int32_t> SwayWindows::pidOf(std::string_view appId,
     if (const auto found = windows_.find(*focused_);
         found != windows_.end() && found->second.appId == appId)
       return found->second.pid;
+  // Titles compare as sway shows them, with U+FFFD for each bad sequence.
+  const std::string shownTitle = x11::repairUtf8(title);
   std::optional<std::int32_t> byAppId, byTitle;
   int appIdMatches = 0, titleMatches = 0;
   for (const auto& [id, window] : windows_) {
     if (window.appId != appId) continue;
     ++appIdMatches;
     byAppId = window.pid;
-    if (window.title == title) {
+    if (window.title == shownTitle) {
       ++titleMatches;
       byTitle = window.pid;
     }
