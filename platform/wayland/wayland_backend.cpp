@@ -104,9 +104,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
     if (const int output = x11::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
       loop_.watchFileDescriptor(output,
                                 [output] { x11::StandardOutputHangupWatch::onReady(output); });
-    loop_.scheduleRepeating(SWAY_RECONNECT_INTERVAL, [this] {
-      if (!sway_ && swaySocket_ && connectSway()) watchSway();
-    });
+    if (swaySocket_)
+      loop_.scheduleRepeating(SWAY_RECONNECT_INTERVAL, [this] {
+        if (!sway_ && connectSway()) watchSway();
+      });
     return loop_.run(std::move(didFinishLaunching));
   }
 

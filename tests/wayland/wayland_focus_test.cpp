@@ -69,7 +69,7 @@ TEST_F(WaylandFocusTest, FocusSwitchesTitlesAndClosingAreReportedWithTheProcessP
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
   auto record = agent->waitForRecord(
-      [](const Json& r) { return r["appIdentifier"] == "quen.editor" && r["appPath"] != "UNKNOWN_APP_BUNDLE_URL_PATH"; },
+      [](const Json& r) { return r["appIdentifier"] == "quen.editor" && r["winTitle"] == "notes"; },
       RECORD_TIMEOUT);
   ASSERT_TRUE(record);
   EXPECT_EQ(*record, Json::parse(std::string(R"({"appName":"quen.editor",)") +
