@@ -134,4 +134,4 @@ pids+=("$x11_pid")
 sleep 3
 wayland_kb=$(awk '/^[0-9a-f]+-[0-9a-f]+ / { lib = ($6 ~ /libwayland|libffi/) } lib && /^Rss:/ { sum += $2 } END { print sum + 0 }' "/proc/$x11_pid/smaps")
 awk -v rss="$(memory_kb "$x11_pid" VmRSS)" -v wl="$wayland_kb" \
-  'BEGIN { printf "X11, URL off: VmRSS %.2f MB, of it libwayland-client and libffi %.2f MB\n", rss / 1024, wl / 1024 }'
+  'BEGIN { printf "X11, URL off: VmRSS %.2f MB, of it libwayland-client and libffi (not loaded on X11) %.2f MB\n", rss / 1024, wl / 1024 }'
