@@ -104,10 +104,7 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
     if (const int output = x11::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
       loop_.watchFileDescriptor(output,
                                 [output] { x11::StandardOutputHangupWatch::onReady(output); });
-    if (swaySocket_)
-      loop_.scheduleRepeating(SWAY_RECONNECT_INTERVAL, [this] {
-        if (!sway_ && connectSway()) watchSway();
-      });
+    if (swaySocket_ && !sway_) reconnectSwayLater();
     return loop_.run(std::move(didFinishLaunching));
   }
 
@@ -127,6 +124,17 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
       if (open) return;
       loop_.unwatchFileDescriptor(descriptor);
       sway_.reset();
+      reconnectSwayLater();
+    });
+  }
+
+  // Tried again only while the connection is lost, so that a steady poll wakes for nothing
+  // else.
+  void reconnectSwayLater() {
+    loop_.scheduleOnce(SWAY_RECONNECT_INTERVAL, [this] {
+      if (!connectSway()) return reconnectSwayLater();
+      watchSway();
+      workspace_.deliverActivation(false);
     });
   }
 
