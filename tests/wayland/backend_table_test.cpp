@@ -30,6 +30,8 @@ struct TableCase {
   std::string error;
 };
 
+void PrintTo(const TableCase& row, std::ostream* out) { *out << row.name; }
+
 class BackendTableTest : public ::testing::TestWithParam<TableCase> {};
 
 TEST_P(BackendTableTest, TheFirstThatOpensIsUsedElseTheLastCauseIsReported) {

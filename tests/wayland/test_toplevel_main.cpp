@@ -1,9 +1,10 @@
-// quen_test_toplevel <app_id> <title>: one xdg-shell toplevel for the Wayland end-to-end
-// tests. Prints "mapped" once it shows its first buffer, then takes one command per line on
-// standard input: "title <text>" retitles it (\xNN stands for any byte, so that a test can
-// send invalid UTF-8). End of input closes it.
+// quen_test_toplevel <app_id> <title> [<next title>]: one xdg-shell toplevel for the
+// Wayland end-to-end tests. Prints "mapped" once it shows its first buffer; SIGUSR1 retitles
+// it with the next title (\xNN in a title stands for any byte, so that a test can send
+// invalid UTF-8). SIGTERM closes it.
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr int SIDE = 120;
+int retitlePipe[2];
 
 struct Globals {
   wl_compositor* compositor = nullptr;
@@ -70,7 +72,7 @@ std::string unescape(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  wl_display* display = argc == 3 ? wl_display_connect(nullptr) : nullptr;
+  wl_display* display = argc >= 3 ? wl_display_connect(nullptr) : nullptr;
   if (display == nullptr) return 1;
   Globals globals;
   static const wl_registry_listener registryListener{&onGlobal,
@@ -102,18 +104,15 @@ int main(int argc, char** argv) {
   std::printf("mapped\n");
   std::fflush(stdout);
 
-  std::string input;
-  pollfd descriptors[2] = {{wl_display_get_fd(display), POLLIN, 0}, {0, POLLIN, 0}};
-  for (char chunk[512];;) {
+  // The signal only wakes the loop; the request is made outside the handler.
+  if (pipe(retitlePipe) != 0) return 1;
+  signal(SIGUSR1, [](int) { (void)!write(retitlePipe[1], "", 1); });
+  pollfd descriptors[2] = {{wl_display_get_fd(display), POLLIN, 0}, {retitlePipe[0], POLLIN, 0}};
+  for (char byte;;) {
     wl_display_flush(display);
     if (poll(descriptors, 2, -1) < 0) continue;
     if (descriptors[0].revents && wl_display_dispatch(display) < 0) return 1;
-    if (!descriptors[1].revents) continue;
-    const ssize_t got = read(0, chunk, sizeof chunk);
-    if (got <= 0) return 0;
-    input.append(chunk, static_cast<std::size_t>(got));
-    for (std::size_t end; (end = input.find('\n')) != std::string::npos; input.erase(0, end + 1))
-      if (input.compare(0, 6, "title ") == 0)
-        xdg_toplevel_set_title(toplevel, unescape(input.substr(6, end - 6)).c_str());
+    if (descriptors[1].revents && read(retitlePipe[0], &byte, 1) == 1 && argc == 4)
+      xdg_toplevel_set_title(toplevel, unescape(argv[3]).c_str());
   }
 }

@@ -18,6 +18,8 @@ struct AppIdCase {
   std::optional<std::string> appName, appIdentifier;
 };
 
+void PrintTo(const AppIdCase& row, std::ostream* out) { *out << row.name; }
+
 // Installed entries: one named by its id, one matched by StartupWMClass (as an XWayland
 // window's class shows it), one localized.
 class AppIdTest : public ::testing::TestWithParam<AppIdCase> {

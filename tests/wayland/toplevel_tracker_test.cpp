@@ -44,6 +44,8 @@ struct BatchCase {
   std::string frontTitle = {};
 };
 
+void PrintTo(const BatchCase& row, std::ostream* out) { *out << row.name; }
+
 class ToplevelBatchTest : public ::testing::TestWithParam<BatchCase> {};
 
 TEST_P(ToplevelBatchTest, FrontIsDecidedOnceTheWholeBatchIsIn) {

@@ -1,144 +1,128 @@
 // The real FocusTrail on a real, headless sway: which toplevel is in front, its process
-// through sway's IPC, titles, XWayland windows, and the compositor going away.
+// through sway's IPC, titles, XWayland windows, X11 in a Wayland session, and the
+// compositor going away.
 
-#include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 
-#include "tests/e2e/agent_run.h"
-#include "tests/e2e/test_window_process.h"
+#include "tests/e2e/agent_harness.h"
+#include "tests/e2e/x_client.h"
 #include "tests/wayland/sway_session.h"
 
 namespace quen::testing {
 namespace {
 
-constexpr Milliseconds RECORD_TIMEOUT{5000};
-
-// One toplevel of the project's own test client, with its app id and title.
+// One toplevel of the project's own test client, shown with its app id and title; a signal
+// retitles it with `nextTitle`.
 class TestToplevel {
  public:
-  TestToplevel(const SwaySession& session, const std::string& appId, const std::string& title) {
-    SpawnOptions options;
-    options.arguments = {QUEN_TEST_TOPLEVEL_PATH, appId, title};
-    options.environment = session.clientEnvironment();
-    options.pipeStandardInput = true;
-    std::string error;
-    process_ = ChildProcess::spawn(options, error);
-    EXPECT_TRUE(process_) << error;
-    EXPECT_EQ(process_ ? process_->readLine(RECORD_TIMEOUT) : std::nullopt, "mapped");
+  TestToplevel(const SwaySession& session, const std::string& appId, const std::string& title,
+               const std::string& nextTitle = "")
+      : process_(ChildProcess::spawn({QUEN_TEST_TOPLEVEL_PATH, appId, title, nextTitle},
+                                     session.clientEnvironment())) {
+    EXPECT_EQ(process_ ? process_->readLine(LINE_TIMEOUT) : std::nullopt, "mapped");
   }
-  void retitle(const std::string& title) { EXPECT_TRUE(process_->writeLine("title " + title)); }
-  // Closes its window by ending it.
-  void close() { process_.reset(); }
+  void retitle() { kill(process_->pid(), SIGUSR1); }
+  void close() {
+    kill(process_->pid(), SIGTERM);
+    EXPECT_TRUE(process_->waitForExit(LINE_TIMEOUT));
+  }
 
  private:
   std::unique_ptr<ChildProcess> process_;
 };
 
-auto isRecordOf(const std::string& appId) {
-  return [appId](const Json& record) { return record["appIdentifier"] == appId; };
+std::string ownExecutable() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
 class WaylandFocusTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    session = SwaySession::start(error);
-    ASSERT_TRUE(session) << error;
-  }
-  std::unique_ptr<AgentRun> startAgent(const std::map<std::string, std::optional<std::string>>&
-                                           extra = {}) {
-    auto environment = session->clientEnvironment();
-    for (const auto& [name, value] : extra) environment[name] = value;
-    return AgentRun::start(QUEN_FOCUSTRAIL_PATH,
-                           {"--argTitleNeeded", "true", "--argUrlNeeded", "false",
-                            "--argForceReqPerm", "false"},
-                           environment);
+  void SetUp() override { ASSERT_TRUE(session = SwaySession::start()); }
+  std::unique_ptr<ChildProcess> startAgent(const Environment& changes = {}) {
+    Environment environment = session->clientEnvironment();
+    for (const auto& [name, value] : changes) environment[name] = value;
+    return ChildProcess::spawn({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true",
+                                "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
+                               environment);
   }
   void focus(const std::string& criteria) { session->command(criteria + " focus"); }
 
   std::unique_ptr<SwaySession> session;
 };
 
-TEST_F(WaylandFocusTest, FocusSwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
+TEST_F(WaylandFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
   TestToplevel editor(*session, "quen.editor", "notes");
-  TestToplevel viewer(*session, "quen.viewer", "photo");
+  TestToplevel viewer(*session, "quen.viewer", "photo", "photo \\xe9dited");
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
-  auto record = agent->waitForRecord(
-      [](const Json& r) { return r["appIdentifier"] == "quen.editor" && r["winTitle"] == "notes"; },
-      RECORD_TIMEOUT);
+  auto record = agent->waitForRecord(withMember("appIdentifier", "quen.editor"));
   ASSERT_TRUE(record);
   EXPECT_EQ(*record, Json::parse(std::string(R"({"appName":"quen.editor",)") +
                                  R"("appIdentifier":"quen.editor","appPath":")" +
                                  QUEN_TEST_TOPLEVEL_PATH +
                                  R"(","winTitle":"notes","winUrl":false,"error":false})"));
-
   focus("[app_id=\"^quen.viewer$\"]");
-  record = agent->waitForRecord(isRecordOf("quen.viewer"), RECORD_TIMEOUT);
+  record = agent->waitForRecord(withMember("appIdentifier", "quen.viewer"));
   ASSERT_TRUE(record);
   EXPECT_EQ((*record)["winTitle"], "photo");
 
-  viewer.retitle("photo \\xe9dited");
-  record = agent->waitForRecord([](const Json& r) { return r["winTitle"] != "photo"; },
-                                RECORD_TIMEOUT);
-  ASSERT_TRUE(record) << "a title change is seen by the poll";
+  viewer.retitle();
+  record = agent->nextRecord();
+  ASSERT_TRUE(record) << "the poll sees the new title";
   EXPECT_EQ((*record)["winTitle"], "photo \xEF\xBF\xBD" "dited") << "invalid UTF-8 as U+FFFD";
   EXPECT_EQ((*record)["appPath"], QUEN_TEST_TOPLEVEL_PATH);
 
   viewer.close();
-  record = agent->waitForRecord(isRecordOf("quen.editor"), RECORD_TIMEOUT);
-  ASSERT_TRUE(record) << "closing the front window brings the next one forward";
+  record = agent->nextRecord();
+  ASSERT_TRUE(record) << "closing the front window brings the other one forward";
+  EXPECT_EQ((*record)["appIdentifier"], "quen.editor");
   EXPECT_EQ((*record)["appPath"], QUEN_TEST_TOPLEVEL_PATH);
-}
 
-TEST_F(WaylandFocusTest, AnEmptyWorkspaceWritesNothingAndTheNextWindowIsReported) {
-  TestToplevel editor(*session, "quen.editor", "notes");
-  auto agent = startAgent();
-  ASSERT_TRUE(agent);
-  focus("[app_id=\"^quen.editor$\"]");
-  ASSERT_TRUE(agent->waitForRecord(isRecordOf("quen.editor"), RECORD_TIMEOUT));
   session->command("workspace 2");
   TestToplevel player(*session, "quen.player", "song");
   focus("[app_id=\"^quen.player$\"]");
-  const auto record = agent->nextRecord(RECORD_TIMEOUT);
+  record = agent->nextRecord();
   ASSERT_TRUE(record);
-  EXPECT_EQ((*record)["appIdentifier"], "quen.player") << "nothing came in between";
+  EXPECT_EQ((*record)["appIdentifier"], "quen.player") << "an empty workspace writes nothing";
 }
 
 TEST_F(WaylandFocusTest, AnXWaylandWindowIsNamedByItsClassWithItsProcessPath) {
   TestToplevel editor(*session, "quen.editor", "notes");
-  auto xclient = TestWindowProcess::start(session->xwaylandDisplay());
-  ASSERT_TRUE(xclient);
-  ASSERT_NE(xclient->open("width=200 height=200 class=quenx.QuenXTest", "x window"), 0u);
+  XClient xclient(session->xwaylandDisplay());
+  xclient.open(WindowSpec{.title = "x window", .instance = "quenx", .className = "QuenXTest"});
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
-  ASSERT_TRUE(agent->waitForRecord(isRecordOf("quen.editor"), RECORD_TIMEOUT));
+  ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quen.editor")));
   focus("[class=\"^QuenXTest$\"]");
-  const auto record = agent->waitForRecord(isRecordOf("QuenXTest"), RECORD_TIMEOUT);
+  const auto record = agent->nextRecord();
   ASSERT_TRUE(record);
+  EXPECT_EQ((*record)["appIdentifier"], "QuenXTest") << "an XWayland app id is the class";
   EXPECT_EQ((*record)["winTitle"], "x window");
-  EXPECT_EQ((*record)["appPath"], QUEN_TEST_WINDOW_PATH);
+  EXPECT_EQ((*record)["appPath"], ownExecutable());
 }
 
 TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNotVisible) {
   TestToplevel editor(*session, "quen.editor", "notes");
-  auto xclient = TestWindowProcess::start(session->xwaylandDisplay());
-  ASSERT_TRUE(xclient);
-  ASSERT_NE(xclient->open("width=200 height=200 class=quenx.QuenXTest", "x window"), 0u);
+  XClient xclient(session->xwaylandDisplay());
+  xclient.open(WindowSpec{.title = "x window", .instance = "quenx", .className = "QuenXTest"});
   focus("[class=\"^QuenXTest$\"]");
-  // X11 alone: no compositor to ask, but the session says it is Wayland.
+  // X11 alone (no compositor named), in a session that says it is Wayland.
   auto agent = startAgent({{"WAYLAND_DISPLAY", std::nullopt},
                            {"DISPLAY", session->xwaylandDisplay()},
                            {"XDG_SESSION_TYPE", "wayland"}});
   ASSERT_TRUE(agent);
-  ASSERT_TRUE(agent->waitForRecord(isRecordOf("quenx"), RECORD_TIMEOUT));
+  ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quenx")));
   focus("[app_id=\"^quen.editor$\"]");
-  const auto record = agent->nextRecord(RECORD_TIMEOUT);
+  const auto record = agent->nextRecord();
   ASSERT_TRUE(record);
   EXPECT_EQ(*record, Json::parse(R"({"appName":"UNKNOWN_APP_NAME",
       "appIdentifier":"UNKNOWN_APP_IDENTIFIER","appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",
@@ -150,12 +134,12 @@ TEST_F(WaylandFocusTest, TheCompositorGoingAwayEndsTheAgentWithOneLine) {
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
-  ASSERT_TRUE(agent->waitForRecord(isRecordOf("quen.editor"), RECORD_TIMEOUT));
+  ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quen.editor")));
   kill(session->compositorPid(), SIGKILL);
-  const auto status = agent->process().waitForExit(RECORD_TIMEOUT);
+  const auto status = agent->waitForExit(LINE_TIMEOUT);
   ASSERT_TRUE(status);
   EXPECT_EQ(status->exitCode, 1);
-  EXPECT_EQ(agent->process().standardError(),
+  EXPECT_EQ(agent->standardError(),
             "Wayland: connection to compositor wayland-1 lost: the compositor closed it or "
             "cannot be reached\n");
 }
