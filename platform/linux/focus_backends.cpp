@@ -36,8 +36,11 @@ std::unique_ptr<Backend> openWaylandModule(std::string& error) {
   if (module == nullptr) return nullptr;
   const auto open = reinterpret_cast<QuenOpenWaylandBackend>(
       dlsym(module, QUEN_WAYLAND_MODULE_SYMBOL));
-  if (open == nullptr) return nullptr;
-  return std::unique_ptr<Backend>(open(error));
+  std::unique_ptr<Backend> backend(open ? open(error) : nullptr);
+  // A compositor without the toplevel list (GNOME, KDE): the agent goes on with X11, which
+  // then carries nothing of the module. With a backend, the module stays for the process.
+  if (!backend) dlclose(module);
+  return backend;
 }
 
 }  // namespace

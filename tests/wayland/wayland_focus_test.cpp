@@ -115,10 +115,10 @@ TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNot
   XClient xclient(session->xwaylandDisplay());
   xclient.open(WindowSpec{.title = "x window", .instance = "quenx", .className = "QuenXTest"});
   focus("[class=\"^QuenXTest$\"]");
-  // X11 alone (no compositor named), in a session that says it is Wayland.
-  auto agent = startAgent({{"WAYLAND_DISPLAY", std::nullopt},
-                           {"DISPLAY", session->xwaylandDisplay()},
-                           {"XDG_SESSION_TYPE", "wayland"}});
+  // A compositor named that does not answer: the agent goes on with X11, in a session that
+  // WAYLAND_DISPLAY marks as Wayland.
+  auto agent = startAgent({{"WAYLAND_DISPLAY", "wayland-gone"},
+                           {"DISPLAY", session->xwaylandDisplay()}});
   ASSERT_TRUE(agent);
   ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quenx")));
   focus("[app_id=\"^quen.editor$\"]");
