@@ -143,7 +143,7 @@ std::string XSession::startServer(const std::vector<std::string>& serverArgument
   ::close(displayPipe[0]);
   if (number.find('\n') == std::string::npos) return "Xvfb did not report a display";
   displayNumber_ = std::atoi(number.c_str());
-  display_ = ":" + number.substr(0, number.size() - 1);
+  display_ = std::string(":").append(std::to_string(displayNumber_));
   return {};
 }
 
