@@ -28,12 +28,6 @@ WindowClass parseWindowClass(std::string_view bytes) {
 
 ApplicationIdentity::ApplicationIdentity(Connection& connection) : connection_(connection) {}
 
-std::optional<platform::RunningApplication> ApplicationIdentity::describe(xcb_window_t client) {
-  const std::optional<OwnerFacts> owner = readOwner(client);
-  if (!owner) return std::nullopt;
-  return nameApplication(*owner);
-}
-
 std::optional<OwnerFacts> ApplicationIdentity::readOwner(xcb_window_t client) {
   xcb_connection_t* x = connection_.get();
   // The server answers in request order: a window that still exists at the WM_CLASS request

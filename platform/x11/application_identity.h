@@ -45,13 +45,11 @@ class ApplicationIdentity {
  public:
   explicit ApplicationIdentity(Connection& connection);
 
-  // One round trip. None when the window no longer exists. A window whose process id cannot
-  // be found is described with its client's stand-in (ClientPidQuery::ownerOf), which the
-  // window list gives that client's windows as their owner.
-  std::optional<platform::RunningApplication> describe(xcb_window_t client);
-
-  // The two halves of describe: the round trip (and the reads of /proc), then the naming,
-  // which asks only the desktop entry index.
+  // A description in two halves: the round trip (and the reads of /proc), then the naming,
+  // which asks only the desktop entry index. readOwner gives none when the window no longer
+  // exists; a window whose process id cannot be found is described with its client's
+  // stand-in (ClientPidQuery::ownerOf), which the window list gives that client's windows as
+  // their owner.
   std::optional<OwnerFacts> readOwner(xcb_window_t client);
   platform::RunningApplication nameApplication(const OwnerFacts& owner);
 
