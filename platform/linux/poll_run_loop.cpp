@@ -1,6 +1,8 @@
 #include "platform/linux/poll_run_loop.h"
 
+#include <sys/eventfd.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -151,6 +153,19 @@ PollRunLoop::Timers::iterator PollRunLoop::earliestTimer() {
   return std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
     return std::pair(a->dueNanoseconds, a->sequence) < std::pair(b->dueNanoseconds, b->sequence);
   });
+}
+
+std::function<void()> PollRunLoop::wakerFor(std::function<void()> onWake) {
+  const int wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeDescriptor < 0) return {};
+  watchFileDescriptor(wakeDescriptor, [wakeDescriptor, onWake = std::move(onWake)] {
+    std::uint64_t count = 0;
+    if (read(wakeDescriptor, &count, sizeof count) == sizeof count) onWake();
+  });
+  return [wakeDescriptor] {
+    const std::uint64_t one = 1;
+    (void)!write(wakeDescriptor, &one, sizeof one);
+  };
 }
 
 }  // namespace quen::linux_platform

@@ -38,6 +38,10 @@ class PollRunLoop final : public platform::RunLoop {
   // Stops watching `fd` (before it is closed): its watchers are not called again. A
   // callback may call it for any descriptor, its own included.
   void unwatchFileDescriptor(int fd);
+  // An eventfd watched by the loop, for the life of the process: the function returned may
+  // be called from any thread, and soon after `onWake` runs on the loop (once for any number
+  // of calls made meanwhile). Empty when no eventfd can be made.
+  std::function<void()> wakerFor(std::function<void()> onWake);
   // Called after every callback and so before each sleep in poll(): xcb reads events into
   // its own queue while it waits for a reply, where they never make the socket readable.
   void setBeforeSleep(std::function<void()> beforeSleep);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/atspi/sd_bus_accessibility.h"
 #include "platform/linux/poll_run_loop.h"
 #include "platform/wayland/foreign_toplevels.h"
 #include "platform/wayland/sway_windows.h"
@@ -72,6 +73,13 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   platform::Accessibility& accessibility() override { return accessibility_; }
   platform::EventSource& eventSource() override { return eventSource_; }
   platform::StandardOutput& standardOutput() override { return output_; }
+  // The browser URL route is the X11 one: the accessibility bus, keyed by the process.
+  std::unique_ptr<platform::AccessibilityBus> openAccessibilityBus() override {
+    return atspi::openSdBusAccessibility();
+  }
+  std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
+    return loop_.wakerFor(std::move(onWake));
+  }
 
  private:
   static void onGlobal(void* data, wl_registry* registry, std::uint32_t name,

@@ -1,9 +1,5 @@
 #include "platform/x11/x11_backend.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <cstdio>
 
 #include "platform/atspi/sd_bus_accessibility.h"
@@ -61,18 +57,8 @@ class X11Backend final : public platform::Backend {
   std::unique_ptr<platform::AccessibilityBus> openAccessibilityBus() override {
     return atspi::openSdBusAccessibility();
   }
-  // An eventfd watched by the loop: writing it from any thread wakes the loop.
   std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
-    const int wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeDescriptor < 0) return {};
-    loop_.watchFileDescriptor(wakeDescriptor, [wakeDescriptor, onWake = std::move(onWake)] {
-      std::uint64_t count = 0;
-      if (read(wakeDescriptor, &count, sizeof count) == sizeof count) onWake();
-    });
-    return [wakeDescriptor] {
-      const std::uint64_t one = 1;
-      (void)!write(wakeDescriptor, &one, sizeof one);
-    };
+    return loop_.wakerFor(std::move(onWake));
   }
 
  private:

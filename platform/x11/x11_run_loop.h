@@ -27,6 +27,10 @@ class X11RunLoop final : public platform::RunLoop {
   void watchFileDescriptor(int fd, std::function<void()> onReady) {
     loop_.watchFileDescriptor(fd, std::move(onReady));
   }
+  // See PollRunLoop::wakerFor.
+  std::function<void()> wakerFor(std::function<void()> onWake) {
+    return loop_.wakerFor(std::move(onWake));
+  }
   bool hasRepeatingTimer() const { return repeatingTimers_ > 0; }
   // Called after every repeating timer's callback.
   void afterRepeatingTimer(std::function<void()> hook) { afterRepeatingTimer_ = std::move(hook); }

@@ -45,11 +45,12 @@ std::string ownExecutable() {
 class WaylandFocusTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(session = SwaySession::start()); }
-  std::unique_ptr<ChildProcess> startAgent(const Environment& changes = {}) {
+  std::unique_ptr<ChildProcess> startAgent(const Environment& changes = {},
+                                           const char* urlNeeded = "false") {
     Environment environment = session->clientEnvironment();
     for (const auto& [name, value] : changes) environment[name] = value;
     return ChildProcess::spawn({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true",
-                                "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
+                                "--argUrlNeeded", urlNeeded, "--argForceReqPerm", "false"},
                                environment);
   }
   void focus(const std::string& criteria) { session->command(criteria + " focus"); }
@@ -108,6 +109,23 @@ TEST_F(WaylandFocusTest, AnXWaylandWindowIsNamedByItsClassWithItsProcessPath) {
   EXPECT_EQ((*record)["appIdentifier"], "QuenXTest") << "an XWayland app id is the class";
   EXPECT_EQ((*record)["winTitle"], "x window");
   EXPECT_EQ((*record)["appPath"], ownExecutable());
+}
+
+// The browser URL takes the accessibility bus, as on X11: with no bus to reach, the user has
+// not let the agent ask the browser.
+TEST_F(WaylandFocusTest, ABrowsersUrlIsAskedOfTheAccessibilityBus) {
+  TestToplevel browser(*session, "firefox", "page");
+  auto agent = startAgent({{"AT_SPI_BUS_ADDRESS", std::nullopt},
+                           {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}},
+                          "true");
+  ASSERT_TRUE(agent);
+  focus("[app_id=\"^firefox$\"]");
+  // The query runs on a thread of its own: its answer comes with a later line.
+  const auto record = agent->waitForRecord(
+      withMember("error", Json::parse(R"(["E_AE_KNOWN_EVENT_NOT_PERMITTED"])")));
+  ASSERT_TRUE(record);
+  EXPECT_EQ((*record)["appIdentifier"], "firefox");
+  EXPECT_EQ((*record)["winUrl"], false);
 }
 
 TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNotVisible) {
