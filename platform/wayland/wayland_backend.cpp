@@ -3,6 +3,7 @@
 #include <wayland-client.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -175,11 +176,17 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   NoEventSource eventSource_;
 };
 
+// libwayland-client writes diagnostics of its own to standard error (an unusable
+// XDG_RUNTIME_DIR, a protocol error). The parent reads exactly one line there when the agent
+// ends, the agent's own reason, so the library's messages are dropped.
+void dropLibraryMessage(const char* /*format*/, va_list /*arguments*/) {}
+
 }  // namespace
 
 std::unique_ptr<platform::Backend> openWaylandBackend(std::string& /*error*/) {
   const char* name = std::getenv("WAYLAND_DISPLAY");
   if (name == nullptr || *name == '\0') return nullptr;
+  wl_log_set_handler_client(&dropLibraryMessage);
   wl_display* display = wl_display_connect(nullptr);
   if (display == nullptr) return nullptr;
   auto backend = std::make_unique<WaylandBackend>(display, name);

@@ -37,11 +37,19 @@ class AgentEndTest : public AgentTest, public ::testing::WithParamInterface<EndR
 TEST_P(AgentEndTest, EndsAsTheParentExpects) {
   const auto [agentKind, ending] = GetParam();
   Environment changes;
-  if (ending == Ending::NoDisplay) changes["DISPLAY"] = std::nullopt;
+  std::string expectedLine;  // what it writes to standard error when it cannot start
+  if (ending == Ending::NoDisplay) {
+    changes["DISPLAY"] = std::nullopt;
+    // A compositor named that does not answer: FocusTrail tries it first, and the reason
+    // given is the last backend's, X11's.
+    changes["WAYLAND_DISPLAY"] = "quen-no-compositor";
+    expectedLine = "X11: cannot open display (unset)\n";
+  }
   if (ending == Ending::DisplayWithoutServer) {
     int unused = 4000;
     while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused))) ++unused;
     changes["DISPLAY"] = ":" + std::to_string(unused);
+    expectedLine = "X11: cannot open display :" + std::to_string(unused) + "\n";
   }
   XClient client(display());
   if (agentKind == Agent::FocusTrail) client.activate(client.open({.title = "Connected"}));
@@ -71,6 +79,7 @@ TEST_P(AgentEndTest, EndsAsTheParentExpects) {
   EXPECT_EQ(std::count(diagnostic.begin(), diagnostic.end(), '\n'), 1) << diagnostic;
   EXPECT_TRUE(diagnostic.size() > 1 && diagnostic.back() == '\n') << diagnostic;
   if (atStart) {
+    EXPECT_EQ(diagnostic, expectedLine);
     EXPECT_FALSE(agent->readLine(Milliseconds(100))) << "wrote to standard output";
   }
   while (agent->nextRecord(Milliseconds(100))) {
