@@ -71,11 +71,13 @@ class InputSoakTest : public testing::InputAgentTest {
     }
     system.advance(0.25);
     ASSERT_EQ(system.hasMonitorFor(KEY_RELEASE_MASK), keysNeeded_ && agentTrusted_) << second;
-    for (int i = 0; i < use.clicks; ++i) system.inject(EventType::LeftMouseDown);
+    system.lines.clear();  // the parent keeps only what it has not read yet
+    const EventType buttons[] = {EventType::LeftMouseDown, EventType::RightMouseDown,
+                                 EventType::OtherMouseDown};
+    for (int i = 0; i < use.clicks; ++i) system.inject(buttons[(second + i) % 3]);
     for (int i = 0; i < use.moves; ++i) system.inject(EventType::MouseMoved);
     for (int i = 0; i < use.keys; ++i) system.inject(EventType::KeyUp);
-
-    system.lines.clear();  // the parent keeps only what it has not read yet
+    ASSERT_TRUE(system.lines.empty()) << "written per event, second " << second;
     system.advance(0.5);
     const bool keysHeard = keysNeeded_ && agentTrusted_ && use.keys > 0;
     Json expected = testing::defaults();
@@ -96,7 +98,9 @@ class InputSoakTest : public testing::InputAgentTest {
     system.trusted = false;
     launch(keysNeeded, forcePermissions);
     agentTrusted_ = !FEAT_PERMISSIONS_USE_ACCESS;
+    // The launch line: every flag false, no error even while trust is missing, flushed.
     ASSERT_EQ(records(), std::vector<Json>{testing::defaults()});
+    ASSERT_EQ(system.flushedLineCount, 1u);
     std::int64_t liveAtNoon = 0;
     for (int second = 0; second < SECONDS_PER_DAY && !HasFatalFailure(); ++second) {
       if (second == SECONDS_PER_DAY / 2) liveAtNoon = quen::testing::liveAllocationCount();

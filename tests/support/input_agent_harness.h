@@ -55,12 +55,6 @@ class InputAgentTest : public ::testing::Test {
     if (activity) activity();
     system.advance(0.5);
   }
-  void secondWith(std::initializer_list<EventType> events) {
-    second([&] {
-      for (EventType type : events) system.inject(type);
-    });
-  }
-
   // Every line written so far, parsed.
   std::vector<Json> records() const {
     std::vector<Json> parsed;
