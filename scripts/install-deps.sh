@@ -7,12 +7,12 @@ packages=(
   # build
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
   libwayland-dev libwayland-bin wayland-protocols
   # a headless X session for the end-to-end tests and the demo
   xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm
-  # a headless Wayland session (sway, with XWayland) for the Wayland tests
-  sway xwayland
+  # a headless Wayland session (sway, with XWayland; foot's windows) for the Wayland tests
+  sway xwayland foot
   # real browsers on a private accessibility bus for the browser URL tests
   dbus at-spi2-core chromium firefox-esr libsystemd-dev
 )

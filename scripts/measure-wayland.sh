@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures FocusTrail on Wayland in a real run: a headless sway of its own (run as nobody,
-# as the tests run it), two toplevels of the test client, FocusTrail with titles wanted.
+# as the tests run it), two foot terminals as toplevels, FocusTrail with titles wanted.
 #   1. push latency: sway is told over IPC to focus the other toplevel, 100 times; the time
 #      from sway's window event (its IPC socket read by this script) to FocusTrail's line
 #      on its pipe (median, 90th percentile, maximum);
@@ -8,19 +8,14 @@
 #   3. FocusTrail on X11 (Xvfb, openbox, an xterm in front) with the URL feature off:
 #      resident memory, and how much of it libwayland-client and libffi account for.
 #
-#   scripts/measure-wayland.sh [SECONDS] [BUILD_DIR] [TEST_BUILD_DIR]
-#   (default 30 s for the poll phase, build/release for the agent, build/dev for the
-#   test client quen_test_toplevel)
+#   scripts/measure-wayland.sh [SECONDS] [BUILD_DIR]
+#   (default 30 s for the poll phase, build/release for the agent)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 build_dir=${2:-build/release}
-test_build_dir=${3:-build/dev}
 focus_trail=$build_dir/FocusTrail/FocusTrail
-toplevel=$test_build_dir/tests/wayland/quen_test_toplevel
-for program in "$focus_trail" "$toplevel"; do
-  [ -x "$program" ] || { echo "missing $program: build it first" >&2; exit 1; }
-done
+[ -x "$focus_trail" ] || { echo "missing $focus_trail: build it first" >&2; exit 1; }
 
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -53,11 +48,12 @@ done
 export XDG_RUNTIME_DIR=$work/xdg WAYLAND_DISPLAY=wayland-1 SWAYSOCK=$socket
 unset DISPLAY
 for app in quen.one quen.two; do
-  sleep infinity | "$toplevel" "$app" "window of $app" >"$work/$app.out" &
+  HOME=$work/home XDG_CACHE_HOME=$work/cache foot --config=/dev/null --app-id="$app" \
+    --title="window of $app" sleep infinity >/dev/null 2>&1 &
   pids+=($!)
 done
 for app in quen.one quen.two; do
-  until grep -q mapped "$work/$app.out" 2>/dev/null; do sleep 0.05; done
+  until swaymsg "[app_id=\"^$app\$\"] nop" >/dev/null 2>&1; do sleep 0.05; done
 done
 
 cpu_nanoseconds() { cut -d' ' -f1 "/proc/$1/schedstat"; }

@@ -107,7 +107,6 @@ class FakeSystem final : public platform::Backend,
   void activate(const RunningApplication& application);
   // Announces an activation without changing the front application.
   void postActivation(const std::optional<RunningApplication>& application);
-  std::size_t activationObserverCount() const { return activationObservers_.size(); }
   void setScriptOutcome(ScriptRun outcome);
   // Announces that trust may have changed, to every observer.
   void postTrustChanged();

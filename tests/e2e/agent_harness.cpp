@@ -8,7 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 namespace quen::testing {
 
@@ -21,22 +22,6 @@ Milliseconds remaining(Clock::time_point deadline) {
                   std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()));
 }
 
-// The line as a JSON object, or none (with a test failure naming the line) when it is not
-// exactly one compact JSON object in the agents' output format.
-std::optional<Json> parseRecordLine(const std::string& line) {
-  const Json record = Json::parse(line, nullptr, /*allow_exceptions=*/false);
-  if (!record.is_object()) {
-    ADD_FAILURE() << "not one JSON object: " << line;
-    return std::nullopt;
-  }
-  // Compact, members in the order written, solidus bare, non-ASCII as raw UTF-8: the line
-  // is what a plain writer makes of the object. (\u escapes may differ in letter case.)
-  if (line.find("\\u") == std::string::npos) {
-    EXPECT_EQ(record.dump(), line) << "not in the compact output format";
-  }
-  return record;
-}
-
 }  // namespace
 
 std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>& arguments,
@@ -47,22 +32,7 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>
     return nullptr;
   }
   auto child = std::unique_ptr<ChildProcess>(new ChildProcess());
-  child->pid_ = fork();
-  if (child->pid_ == 0) {
-    signal(SIGPIPE, SIG_DFL);  // the agents rely on its default action; a runner may ignore it
-    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-    dup2(output[1], STDOUT_FILENO);
-    dup2(errors[1], STDERR_FILENO);
-    for (const auto& [name, value] : changes)
-      value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    dprintf(STDERR_FILENO, "cannot start %s\n", argv[0]);
-    _exit(127);
-  }
+  child->pid_ = spawnProcess(arguments, changes, output[1], errors[1]);
   close(output[1]);
   close(errors[1]);
   child->outputFd_ = output[0];
@@ -113,7 +83,17 @@ std::optional<std::string> ChildProcess::readLine(Milliseconds timeout) {
 std::optional<Json> ChildProcess::nextRecord(Milliseconds timeout) {
   const auto line = readLine(timeout);
   if (!line) return std::nullopt;
-  return parseRecordLine(*line);
+  const Json record = Json::parse(*line, nullptr, /*allow_exceptions=*/false);
+  if (!record.is_object()) {
+    ADD_FAILURE() << "not one JSON object: " << *line;
+    return std::nullopt;
+  }
+  // Compact, members in the order written, solidus bare, non-ASCII as raw UTF-8: the line
+  // is what a plain writer makes of the object. (\u escapes may differ in letter case.)
+  if (line->find("\\u") == std::string::npos) {
+    EXPECT_EQ(record.dump(), *line) << "not in the compact output format";
+  }
+  return record;
 }
 
 std::optional<Json> ChildProcess::waitForRecord(const std::function<bool(const Json&)>& wanted,
@@ -133,18 +113,11 @@ void ChildProcess::closeOutput() {
 }
 
 std::optional<ExitStatus> ChildProcess::waitForExit(Milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (!exitStatus_) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      exitStatus_ = ExitStatus{};
-      if (WIFEXITED(status)) exitStatus_->exitCode = WEXITSTATUS(status);
-      if (WIFSIGNALED(status)) exitStatus_->signal = WTERMSIG(status);
-    } else if (Clock::now() >= deadline) {
-      return std::nullopt;
-    } else {
-      std::this_thread::sleep_for(Milliseconds(10));
-    }
+  int status = 0;
+  if (!exitStatus_ && waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
+    exitStatus_ = ExitStatus{};
+    if (WIFEXITED(status)) exitStatus_->exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) exitStatus_->signal = WTERMSIG(status);
   }
   return exitStatus_;
 }

@@ -6,9 +6,8 @@
 // once the server (and, where one is involved, the window manager) shows its effect; a
 // failure fails the test.
 
-#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,18 +54,9 @@ class XClient {
   void input(std::string_view actions);
 
  private:
-  xcb_atom_t atom(std::string_view name);
-  void setProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type, std::uint8_t format,
-                   std::size_t length, const void* data);
-  std::uint8_t mapState(xcb_window_t window);
-  xcb_keycode_t keycodeOf(std::string_view keysymName);
-  // Polls `condition` (state the server or the window manager shows) until it holds; a test
-  // failure naming `what` at the deadline.
-  void waitUntil(const std::function<bool()>& condition, const char* what);
-  void sync();
-
   xcb_connection_t* connection_;
-  xcb_screen_t* screen_ = nullptr;
+  xcb_ewmh_connection_t ewmh_{};
+  xcb_screen_t* screen_ = nullptr;  // null when the connection or the EWMH atoms failed
 };
 
 }  // namespace quen::testing

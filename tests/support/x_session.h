@@ -8,7 +8,9 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,16 @@ namespace quen::testing {
 // which window is in front ask for FocusOnRequest: focus then moves only when a test
 // activates a window, never late, when the manager gets round to a window it mapped.
 enum class WindowManager { None, FocusOnRequest, FocusNewWindows };
+
+// Starts `arguments` (a program, by path or by name, then its arguments) as a child process:
+// standard input on /dev/null, standard output and error on `output` and `errors` (/dev/null
+// for -1), the environment with `changes` made (a value sets the variable, none removes it),
+// SIGPIPE at its default action (the agents rely on it; a test runner may ignore it). A
+// program that cannot run says so on standard error and exits with 127. Returns the pid, or
+// -1 when it cannot fork.
+pid_t spawnProcess(const std::vector<std::string>& arguments,
+                   const std::map<std::string, std::optional<std::string>>& changes,
+                   int output = -1, int errors = -1);
 
 class XSession {
  public:

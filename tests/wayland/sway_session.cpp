@@ -6,7 +6,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 namespace quen::testing {
 
@@ -16,7 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr uid_t NOBODY = 65534;
 constexpr std::chrono::milliseconds READY_TIMEOUT{15000};
-constexpr std::chrono::milliseconds READY_CHECK{10};  // how often readiness is looked at
 
 bool runToEnd(const std::vector<std::string>& arguments, std::string& errorText) {
   auto process = ChildProcess::spawn(arguments, {});
@@ -66,18 +66,19 @@ std::unique_ptr<SwaySession> SwaySession::start() {
 }
 
 bool SwaySession::awaitReady() {
-  const auto deadline = std::chrono::steady_clock::now() + READY_TIMEOUT;
   std::string cause = "no IPC socket";
-  while (std::chrono::steady_clock::now() < deadline && !sway_->waitForExit(Milliseconds(0))) {
-    for (const auto& entry : fs::directory_iterator(runtimeDirectory_))
-      if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0)
-        ipcSocket_ = entry.path().string();
-    std::ifstream(runtimeDirectory_ + "/display") >> xwaylandDisplay_;
-    if (!ipcSocket_.empty() && !xwaylandDisplay_.empty() &&
-        runToEnd({"/usr/bin/swaymsg", "-s", ipcSocket_, "-t", "get_version"}, cause))
-      return true;
-    std::this_thread::sleep_for(READY_CHECK);
-  }
+  const bool ready = waitUntil(
+      [&] {
+        if (sway_->waitForExit(Milliseconds(0))) return true;
+        for (const auto& entry : fs::directory_iterator(runtimeDirectory_))
+          if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0)
+            ipcSocket_ = entry.path().string();
+        std::ifstream(runtimeDirectory_ + "/display") >> xwaylandDisplay_;
+        return !ipcSocket_.empty() && !xwaylandDisplay_.empty() &&
+               runToEnd({"/usr/bin/swaymsg", "-s", ipcSocket_, "-t", "get_version"}, cause);
+      },
+      READY_TIMEOUT);
+  if (ready && !sway_->waitForExit(Milliseconds(0))) return true;
   ADD_FAILURE() << "sway did not become ready: " << cause << sway_->standardError();
   return false;
 }
@@ -96,14 +97,25 @@ SwaySession::~SwaySession() {
 Environment SwaySession::clientEnvironment() const {
   return {{"XDG_RUNTIME_DIR", runtimeDirectory_}, {"WAYLAND_DISPLAY", "wayland-1"},
           {"SWAYSOCK", ipcSocket_},               {"DISPLAY", std::nullopt},
-          {"XDG_SESSION_TYPE", std::nullopt},     {"XDG_DATA_HOME", directory_ + "/home"},
-          {"XDG_DATA_DIRS", directory_ + "/none"}};
+          {"XDG_SESSION_TYPE", std::nullopt},     {"HOME", directory_ + "/home"},
+          {"XDG_CONFIG_HOME", std::nullopt},      {"XDG_CACHE_HOME", std::nullopt},
+          {"XDG_DATA_HOME", directory_ + "/home"}, {"XDG_DATA_DIRS", directory_ + "/none"}};
 }
 
 void SwaySession::command(const std::string& swayCommand) {
   std::string errorText;
   EXPECT_TRUE(runToEnd({"/usr/bin/swaymsg", "-s", ipcSocket_, swayCommand}, errorText))
       << swayCommand << ": " << errorText;
+}
+
+bool SwaySession::awaitWindow(const std::string& criteria) const {
+  std::string errorText;
+  if (waitUntil([&] { return runToEnd({"/usr/bin/swaymsg", "-s", ipcSocket_, criteria + " nop"},
+                                      errorText); },
+                LINE_TIMEOUT))
+    return true;
+  ADD_FAILURE() << "sway shows no window " << criteria << ": " << errorText;
+  return false;
 }
 
 }  // namespace quen::testing

@@ -24,10 +24,16 @@ class SwaySession {
   SwaySession& operator=(const SwaySession&) = delete;
 
   // The environment of a client of this session: WAYLAND_DISPLAY, SWAYSOCK, its runtime
-  // directory, empty desktop-entry directories; no DISPLAY, no desktop session's variables.
+  // directory, a home of its own (no one's configuration or caches), empty desktop-entry
+  // directories; no DISPLAY, no desktop session's variables.
   Environment clientEnvironment() const;
+  // A directory of this session's own for its clients' files, removed with it.
+  const std::string& directory() const { return directory_; }
   // Runs one sway command (swaymsg) and waits for it; a test failure when sway refuses.
   void command(const std::string& swayCommand);
+  // Waits until sway shows a window that `criteria` match; false, with a test failure,
+  // when none does within LINE_TIMEOUT.
+  bool awaitWindow(const std::string& criteria) const;
   // The X display of sway's XWayland.
   const std::string& xwaylandDisplay() const { return xwaylandDisplay_; }
   pid_t compositorPid() const { return sway_->pid(); }

@@ -3,9 +3,11 @@
 // compositor going away.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -16,17 +18,21 @@
 namespace quen::testing {
 namespace {
 
-// One toplevel of the project's own test client, shown with its app id and title; a signal
-// retitles it with `nextTitle`.
-class TestToplevel {
+// One window of foot (a Wayland-native terminal, its configuration empty) with its app id and
+// title. `cat` inside it copies a FIFO to the terminal, so what the test writes there is
+// what a program writes: OSC 2 sets the title, bytes as given.
+class Terminal {
  public:
-  TestToplevel(const SwaySession& session, const std::string& appId, const std::string& title,
-               const std::string& nextTitle = "")
-      : process_(ChildProcess::spawn({QUEN_TEST_TOPLEVEL_PATH, appId, title, nextTitle},
-                                     session.clientEnvironment())) {
-    EXPECT_EQ(process_ ? process_->readLine(LINE_TIMEOUT) : std::nullopt, "mapped");
+  Terminal(const SwaySession& session, const std::string& appId, const std::string& title) {
+    const std::string input = session.directory() + "/" + appId;
+    mkfifo(input.c_str(), 0600);
+    process_ = ChildProcess::spawn({QUEN_FOOT_PATH, "--config=/dev/null", "--app-id=" + appId,
+                                    "--title=" + title, "cat", input},
+                                   session.clientEnvironment());
+    input_.open(input, std::ios::in | std::ios::out);  // read-write: waits for no reader
+    EXPECT_TRUE(process_ && session.awaitWindow("[app_id=\"^" + appId + "$\"]"));
   }
-  void retitle() { kill(process_->pid(), SIGUSR1); }
+  void retitle(const std::string& title) { input_ << "\033]2;" << title << '\a' << std::flush; }
   void close() {
     kill(process_->pid(), SIGTERM);
     EXPECT_TRUE(process_->waitForExit(LINE_TIMEOUT));
@@ -34,6 +40,7 @@ class TestToplevel {
 
  private:
   std::unique_ptr<ChildProcess> process_;
+  std::fstream input_;  // closed first: cat reads the end of its input, and foot ends with it
 };
 
 std::string ownExecutable() {
@@ -59,8 +66,10 @@ class WaylandFocusTest : public ::testing::Test {
 };
 
 TEST_F(WaylandFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
-  TestToplevel editor(*session, "quen.editor", "notes");
-  TestToplevel viewer(*session, "quen.viewer", "photo", "photo \\xe9dited");
+  Terminal editor(*session, "quen.editor", "notes");
+  // In sway's tree as the agent starts, with a title of invalid UTF-8: one such window hides
+  // no process.
+  Terminal viewer(*session, "quen.viewer", "photo \xe9" "dited");
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
@@ -68,27 +77,27 @@ TEST_F(WaylandFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) 
   ASSERT_TRUE(record);
   EXPECT_EQ(*record, Json::parse(std::string(R"({"appName":"quen.editor",)") +
                                  R"("appIdentifier":"quen.editor","appPath":")" +
-                                 QUEN_TEST_TOPLEVEL_PATH +
+                                 QUEN_FOOT_PATH +
                                  R"(","winTitle":"notes","winUrl":false,"error":false})"));
   focus("[app_id=\"^quen.viewer$\"]");
   record = agent->waitForRecord(withMember("appIdentifier", "quen.viewer"));
   ASSERT_TRUE(record);
-  EXPECT_EQ((*record)["winTitle"], "photo");
+  EXPECT_EQ((*record)["winTitle"], "photo \xEF\xBF\xBD" "dited") << "invalid UTF-8 as U+FFFD";
 
-  viewer.retitle();
+  viewer.retitle("photo");
   record = agent->nextRecord();
   ASSERT_TRUE(record) << "the poll sees the new title";
-  EXPECT_EQ((*record)["winTitle"], "photo \xEF\xBF\xBD" "dited") << "invalid UTF-8 as U+FFFD";
-  EXPECT_EQ((*record)["appPath"], QUEN_TEST_TOPLEVEL_PATH);
+  EXPECT_EQ((*record)["winTitle"], "photo");
+  EXPECT_EQ((*record)["appPath"], QUEN_FOOT_PATH);
 
   viewer.close();
   record = agent->nextRecord();
   ASSERT_TRUE(record) << "closing the front window brings the other one forward";
   EXPECT_EQ((*record)["appIdentifier"], "quen.editor");
-  EXPECT_EQ((*record)["appPath"], QUEN_TEST_TOPLEVEL_PATH);
+  EXPECT_EQ((*record)["appPath"], QUEN_FOOT_PATH);
 
   session->command("workspace 2");
-  TestToplevel player(*session, "quen.player", "song");
+  Terminal player(*session, "quen.player", "song");
   focus("[app_id=\"^quen.player$\"]");
   record = agent->nextRecord();
   ASSERT_TRUE(record);
@@ -96,7 +105,7 @@ TEST_F(WaylandFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) 
 }
 
 TEST_F(WaylandFocusTest, AnXWaylandWindowIsNamedByItsClassWithItsProcessPath) {
-  TestToplevel editor(*session, "quen.editor", "notes");
+  Terminal editor(*session, "quen.editor", "notes");
   XClient xclient(session->xwaylandDisplay());
   xclient.open(WindowSpec{.title = "x window", .instance = "quenx", .className = "QuenXTest"});
   auto agent = startAgent();
@@ -114,7 +123,7 @@ TEST_F(WaylandFocusTest, AnXWaylandWindowIsNamedByItsClassWithItsProcessPath) {
 // The browser URL takes the accessibility bus, as on X11: with no bus to reach, the user has
 // not let the agent ask the browser.
 TEST_F(WaylandFocusTest, ABrowsersUrlIsAskedOfTheAccessibilityBus) {
-  TestToplevel browser(*session, "firefox", "page");
+  Terminal browser(*session, "firefox", "page");
   auto agent = startAgent({{"AT_SPI_BUS_ADDRESS", std::nullopt},
                            {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}},
                           "true");
@@ -129,7 +138,7 @@ TEST_F(WaylandFocusTest, ABrowsersUrlIsAskedOfTheAccessibilityBus) {
 }
 
 TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNotVisible) {
-  TestToplevel editor(*session, "quen.editor", "notes");
+  Terminal editor(*session, "quen.editor", "notes");
   XClient xclient(session->xwaylandDisplay());
   xclient.open(WindowSpec{.title = "x window", .instance = "quenx", .className = "QuenXTest"});
   focus("[class=\"^QuenXTest$\"]");
@@ -148,7 +157,7 @@ TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNot
 }
 
 TEST_F(WaylandFocusTest, TheCompositorGoingAwayEndsTheAgentWithOneLine) {
-  TestToplevel editor(*session, "quen.editor", "notes");
+  Terminal editor(*session, "quen.editor", "notes");
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
