@@ -113,6 +113,7 @@ struct DocumentCase {
   std::vector<std::pair<std::string, std::string>> attributes;
   UrlAnswer expected;
 };
+void PrintTo(const DocumentCase& row, std::ostream* out) { *out << row.name; }
 
 class DocumentOutcomeTest : public AccessibleUrlRouteTest,
                             public ::testing::WithParamInterface<DocumentCase> {};
@@ -167,6 +168,7 @@ struct FailureCase {
   BusCall failure;
   UrlAnswer expected;
 };
+void PrintTo(const FailureCase& row, std::ostream* out) { *out << row.name; }
 
 class CallFailureTest : public AccessibleUrlRouteTest,
                         public ::testing::WithParamInterface<FailureCase> {};
