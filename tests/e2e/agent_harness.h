@@ -27,8 +27,6 @@ namespace quen::testing {
 
 using Json = nlohmann::ordered_json;
 using Milliseconds = std::chrono::milliseconds;
-// Changes to the test's own environment: a value sets the variable, none removes it.
-using Environment = std::map<std::string, std::optional<std::string>>;
 
 // Generous limits: the tests check what is written, not how fast (the benchmark does).
 inline constexpr Milliseconds LINE_TIMEOUT{10000};

@@ -46,13 +46,17 @@ void stopChild(pid_t pid) {
   ::waitpid(pid, nullptr, 0);
 }
 
-// Whether the manager lists `window` among the windows it manages (EWMH _NET_CLIENT_LIST).
-bool managed(xcb_connection_t* connection, xcb_window_t root, xcb_window_t window) {
-  constexpr std::string_view NAME = "_NET_CLIENT_LIST";
-  auto* atom = xcb_intern_atom_reply(
-      connection, xcb_intern_atom(connection, 0, NAME.size(), NAME.data()), nullptr);
-  const xcb_atom_t clientList = atom != nullptr ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
-  std::free(atom);
+xcb_atom_t internAtom(xcb_connection_t* connection, std::string_view name) {
+  auto* reply = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, name.size(), name.data()), nullptr);
+  const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(reply);
+  return atom;
+}
+
+// Whether the manager lists `window` in `clientList`, the root's EWMH _NET_CLIENT_LIST.
+bool managed(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t clientList,
+             xcb_window_t window) {
   auto* reply = xcb_get_property_reply(
       connection, xcb_get_property(connection, 0, root, clientList, XCB_ATOM_ANY, 0, 4096),
       nullptr);
@@ -67,9 +71,8 @@ bool managed(xcb_connection_t* connection, xcb_window_t root, xcb_window_t windo
 
 }  // namespace
 
-pid_t spawnProcess(const std::vector<std::string>& arguments,
-                   const std::map<std::string, std::optional<std::string>>& changes, int output,
-                   int errors) {
+pid_t spawnProcess(const std::vector<std::string>& arguments, const Environment& changes,
+                   int output, int errors) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   ::signal(SIGPIPE, SIG_DFL);
@@ -143,13 +146,14 @@ std::string XSession::startWindowManager(bool focusNewWindows) {
                    {{"DISPLAY", display_}, {"XDG_CONFIG_HOME", configDirectory_}});
   xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  const xcb_atom_t clientList = internAtom(connection, "_NET_CLIENT_LIST");
   // A window mapped while openbox starts, even right after it announced itself, may be missed
   // for good: map probe windows, a fresh one every half second, until one is managed; then
   // let it go.
   xcb_window_t probe = XCB_WINDOW_NONE;
   auto nextProbe = Clock::now();
   const auto probeManaged = [&] {
-    if (probe != XCB_WINDOW_NONE && managed(connection, root, probe)) return true;
+    if (probe != XCB_WINDOW_NONE && managed(connection, root, clientList, probe)) return true;
     if (Clock::now() < nextProbe) return false;
     if (probe != XCB_WINDOW_NONE) xcb_destroy_window(connection, probe);
     probe = xcb_generate_id(connection);
@@ -164,7 +168,8 @@ std::string XSession::startWindowManager(bool focusNewWindows) {
   if (!waitUntil(probeManaged, READY_TIMEOUT)) error = "openbox did not manage a probe window";
   xcb_destroy_window(connection, probe);
   xcb_flush(connection);
-  if (error.empty() && !waitUntil([&] { return !managed(connection, root, probe); }, READY_TIMEOUT))
+  const auto probeGone = [&] { return !managed(connection, root, clientList, probe); };
+  if (error.empty() && !waitUntil(probeGone, READY_TIMEOUT))
     error = "openbox did not let the probe window go";
   xcb_disconnect(connection);
   return error;

@@ -21,14 +21,15 @@ namespace quen::testing {
 // activates a window, never late, when the manager gets round to a window it mapped.
 enum class WindowManager { None, FocusOnRequest, FocusNewWindows };
 
+// Changes to the test's own environment: a value sets the variable, none removes it.
+using Environment = std::map<std::string, std::optional<std::string>>;
+
 // Starts `arguments` (a program, by path or by name, then its arguments) as a child process:
 // standard input on /dev/null, standard output and error on `output` and `errors` (/dev/null
-// for -1), the environment with `changes` made (a value sets the variable, none removes it),
-// SIGPIPE at its default action (the agents rely on it; a test runner may ignore it). A
-// program that cannot run says so on standard error and exits with 127. Returns the pid, or
-// -1 when it cannot fork.
-pid_t spawnProcess(const std::vector<std::string>& arguments,
-                   const std::map<std::string, std::optional<std::string>>& changes,
+// for -1), the environment with `changes` made, SIGPIPE at its default action (the agents
+// rely on it; a test runner may ignore it). A program that cannot run says so on standard
+// error and exits with 127. Returns the pid, or -1 when it cannot fork.
+pid_t spawnProcess(const std::vector<std::string>& arguments, const Environment& changes,
                    int output = -1, int errors = -1);
 
 class XSession {
