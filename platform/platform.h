@@ -104,7 +104,15 @@ struct ScriptRun {
   OsValue errorNumber;  // the error information's "NSAppleScriptErrorNumber" entry
 };
 
+// Whether this process may send Apple Events to an application (macOS Automation consent):
+// granted, refused, not decided yet (asking would show the consent prompt), or not known
+// (the OS could not say, or is too old to ask).
+enum class AutomationConsent { Permitted, NotPermitted, WouldPrompt, Unknown };
+
 // Runs script texts (AppleScript on macOS; none on Linux, where no object can be made).
+// Every call may come from one thread other than the main loop's (the URL worker), and may
+// take as long as the target application does; a service keeps the objects it makes on the
+// thread that calls it.
 class ScriptService {
  public:
   virtual ~ScriptService() = default;
@@ -116,6 +124,14 @@ class ScriptService {
   virtual bool isApplicationRunning(std::int32_t processIdentifier) {
     (void)processIdentifier;
     return true;
+  }
+  // Whether scripts may address the application with process id `processIdentifier`. With
+  // `askUser`, the OS may show the consent prompt and wait, for as long as the user takes,
+  // for the answer; without, it answers at once. A backend without consent answers Permitted.
+  virtual AutomationConsent automationConsent(std::int32_t processIdentifier, bool askUser) {
+    (void)processIdentifier;
+    (void)askUser;
+    return AutomationConsent::Permitted;
   }
 };
 
