@@ -30,6 +30,7 @@
 #include "FocusTrail/src/config.h"
 #include "bench/x11_window_owners.h"
 #include "platform/platform.h"
+#include "platform/x11/x11_backend.h"
 #include "tests/support/x_session.h"
 
 extern char** environ;
@@ -116,7 +117,7 @@ bool compareWith(int windows, MedianReporter& reporter) {
     std::fprintf(stderr, "x11_compare: %s\n", error.c_str());
     return false;
   }
-  auto backend = quen::platform::openSystemBackend(error);
+  auto backend = quen::x11::openX11Backend(nullptr, error);
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   if (!backend || xcb_connection_has_error(connection)) {
     std::fprintf(stderr, "x11_compare: %s\n", error.c_str());

@@ -1,5 +1,7 @@
 #include "core/utf8.h"
 
+#include <string>
+
 namespace quen {
 
 namespace {
@@ -37,6 +39,29 @@ Utf8Sequence measureUtf8Sequence(std::string_view bytes) {
     if (byte < low || byte > high) return {index, false};
   }
   return {expected.length, true};
+}
+
+bool isValidUtf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const Utf8Sequence sequence = measureUtf8Sequence(bytes);
+    if (!sequence.wellFormed) return false;
+    bytes.remove_prefix(sequence.length);
+  }
+  return true;
+}
+
+std::string repairUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  while (!bytes.empty()) {
+    const Utf8Sequence sequence = measureUtf8Sequence(bytes);
+    if (sequence.wellFormed)
+      out.append(bytes.substr(0, sequence.length));
+    else
+      out.append(UTF8_REPLACEMENT_CHARACTER);
+    bytes.remove_prefix(sequence.length);
+  }
+  return out;
 }
 
 }  // namespace quen

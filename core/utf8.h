@@ -4,6 +4,7 @@
 // form only, no surrogates (U+D800 to U+DFFF), nothing above U+10FFFF.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quen {
@@ -22,5 +23,12 @@ Utf8Sequence measureUtf8Sequence(std::string_view bytes);
 
 // The replacement character U+FFFD in UTF-8.
 inline constexpr std::string_view UTF8_REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+
+// Whether `bytes` is well-formed UTF-8 throughout.
+bool isValidUtf8(std::string_view bytes);
+
+// `bytes` as UTF-8 with every ill-formed part replaced by U+FFFD, one for each maximal
+// subpart, so that text the OS hands over broken still makes a valid record line.
+std::string repairUtf8(std::string_view bytes);
 
 }  // namespace quen

@@ -260,8 +260,4 @@ class Backend {
   }
 };
 
-// The backend this build was made with (macOS or X11). Returns null, with a one-line
-// cause in `error`, when the OS cannot be reached (no X display, say).
-std::unique_ptr<Backend> openSystemBackend(std::string& error);
-
 }  // namespace quen::platform

@@ -7,7 +7,7 @@
 
 #include "FocusTrail/src/QuenAppDelegate.h"
 #include "FocusTrail/src/config.h"
-#include "platform/platform.h"
+#include "platform/backend_table.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "InputTrail/src/QuenAppDelegate.h"
 #include "InputTrail/src/config.h"
-#include "platform/platform.h"
+#include "platform/backend_table.h"
 
 namespace {
 

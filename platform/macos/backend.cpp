@@ -1,6 +1,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/macos/macos_backend.h"
 #include "platform/macos/macos_services.h"
 #include "platform/platform.h"
 
@@ -57,13 +58,13 @@ class MacBackend final : public platform::Backend {
 
 }  // namespace quen::macos
 
-namespace quen::platform {
+namespace quen::macos {
 
 // Opening asks nothing of the OS yet (each service is made on first use), so on macOS it
 // cannot fail.
-std::unique_ptr<Backend> openSystemBackend(std::string& error) {
+std::unique_ptr<platform::Backend> openMacOSBackend(std::string& error) {
   error.clear();
-  return std::make_unique<macos::MacBackend>();
+  return std::make_unique<MacBackend>();
 }
 
-}  // namespace quen::platform
+}  // namespace quen::macos

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "platform/x11/title_decoding.h"
+#include "core/utf8.h"
 
 namespace quen::wayland {
 
@@ -59,8 +59,8 @@ bool isFocused(const json& container) {
 // sway copies a title's bytes into its JSON as they are, valid UTF-8 or not (an XWayland
 // window's Latin-1 WM_NAME), and a JSON parser rejects the whole payload for one bad byte.
 json parsePayload(const std::string& payload) {
-  if (x11::isValidUtf8(payload)) return json::parse(payload, nullptr, false);
-  return json::parse(x11::repairUtf8(payload), nullptr, false);
+  if (isValidUtf8(payload)) return json::parse(payload, nullptr, false);
+  return json::parse(repairUtf8(payload), nullptr, false);
 }
 
 }  // namespace
@@ -192,7 +192,7 @@ std::optional<std::int32_t> SwayWindows::pidOf(std::string_view appId,
         found != windows_.end() && found->second.appId == appId)
       return found->second.pid;
   // Titles compare as sway shows them, with U+FFFD for each bad sequence.
-  const std::string shownTitle = x11::repairUtf8(title);
+  const std::string shownTitle = repairUtf8(title);
   std::optional<std::int32_t> byAppId, byTitle;
   int appIdMatches = 0, titleMatches = 0;
   for (const auto& [id, window] : windows_) {

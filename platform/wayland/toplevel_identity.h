@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/desktop_entry_index.h"
 #include "platform/platform.h"
 #include "platform/x11/application_identity.h"
-#include "platform/x11/desktop_entry_index.h"
 
 namespace quen::wayland {
 
@@ -25,8 +25,8 @@ inline constexpr std::int32_t UNKNOWN_PROCESS = -1;
 // process name for the name when the app id is empty). The path is the executable's, and
 // none without a process: the agent never guesses it from the entry's Exec.
 platform::RunningApplication nameToplevelApplication(const std::string& appId, std::int32_t pid,
-                                                     const x11::ProcessFacts& process,
-                                                     x11::DesktopEntryIndex& entries);
+                                                     const linux_platform::ProcessFacts& process,
+                                                     linux_platform::DesktopEntryIndex& entries);
 
 class ToplevelIdentity {
  public:
@@ -34,9 +34,9 @@ class ToplevelIdentity {
   platform::RunningApplication describe(const std::string& appId, std::optional<std::int32_t> pid);
 
  private:
-  std::unique_ptr<x11::DesktopEntryIndex> entries_;  // read on first use
+  std::unique_ptr<linux_platform::DesktopEntryIndex> entries_;  // read on first use
   std::optional<std::int32_t> factsPid_;
-  x11::ProcessFacts facts_;
+  linux_platform::ProcessFacts facts_;
 };
 
 }  // namespace quen::wayland

@@ -9,13 +9,13 @@
 #include <cstring>
 
 #include "platform/atspi/sd_bus_accessibility.h"
+#include "platform/linux/permitted_services.h"
 #include "platform/linux/poll_run_loop.h"
+#include "platform/linux/stdio_output.h"
 #include "platform/wayland/foreign_toplevels.h"
 #include "platform/wayland/sway_windows.h"
 #include "platform/wayland/toplevel_tracker.h"
 #include "platform/wayland/toplevel_workspace.h"
-#include "platform/x11/permitted_services.h"
-#include "platform/x11/stdio_output.h"
 
 namespace quen::wayland {
 
@@ -110,9 +110,9 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
       if (wl_display_flush(display_) < 0 && errno != EAGAIN) return lose();
     });
     if (sway_) watchSway();
-    if (const int output = x11::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
+    if (const int output = linux_platform::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
       loop_.watchFileDescriptor(output,
-                                [output] { x11::StandardOutputHangupWatch::onReady(output); });
+                                [output] { linux_platform::StandardOutputHangupWatch::onReady(output); });
     if (swaySocket_ && !sway_) reconnectSwayLater();
     return loop_.run(std::move(didFinishLaunching));
   }
@@ -168,11 +168,11 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   ToplevelWorkspace workspace_;
   linux_platform::PollRunLoop loop_;
   bool lost_ = false;
-  x11::StdioOutput output_;
-  x11::IdleActivity activity_;
-  x11::NoScriptService scripts_;
-  x11::AlwaysPermittedScreenCapture screenCapture_;
-  x11::AlwaysTrustedAccessibility accessibility_;
+  linux_platform::StdioOutput output_;
+  linux_platform::IdleActivity activity_;
+  linux_platform::NoScriptService scripts_;
+  linux_platform::AlwaysPermittedScreenCapture screenCapture_;
+  linux_platform::AlwaysTrustedAccessibility accessibility_;
   NoEventSource eventSource_;
 };
 

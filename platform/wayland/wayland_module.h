@@ -4,6 +4,7 @@
 // executable): what openWaylandBackend returns, the caller owning it. The module stays
 // loaded for the life of the process.
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -15,3 +16,14 @@
 extern "C" {
 using QuenOpenWaylandBackend = quen::platform::Backend* (*)(std::string& error);
 }
+
+namespace quen::wayland {
+
+// The backend from the module beside the executable, when $WAYLAND_DISPLAY names a
+// compositor. Null with `error` left empty when there is none, when the module is missing
+// (a build that left it out, an installation without it) or when the compositor offers no
+// toplevel list: the agent then uses X11. With a backend, the module stays loaded for the
+// process; without, it is unloaded again.
+std::unique_ptr<platform::Backend> openWaylandModule(std::string& error);
+
+}  // namespace quen::wayland

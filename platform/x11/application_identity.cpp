@@ -1,7 +1,7 @@
 #include "platform/x11/application_identity.h"
 
+#include "platform/linux/process_info.h"
 #include "platform/x11/client_pids.h"
-#include "platform/x11/process_info.h"
 #include "platform/x11/x11_reply.h"
 
 namespace quen::x11 {
@@ -53,24 +53,24 @@ std::optional<OwnerFacts> ApplicationIdentity::readOwner(xcb_window_t client) {
   return owner;
 }
 
-const ProcessFacts& ApplicationIdentity::factsOf(std::int32_t pid) {
-  std::optional<std::string> path = executablePath(pid);
+const linux_platform::ProcessFacts& ApplicationIdentity::factsOf(std::int32_t pid) {
+  std::optional<std::string> path = linux_platform::executablePath(pid);
   const auto known = processFacts_.find(pid);
   if (known != processFacts_.end() && known->second.executablePath == path) return known->second;
   if (processFacts_.size() >= REMEMBERED_PROCESSES) processFacts_.clear();
-  ProcessFacts& facts = processFacts_[pid];
+  linux_platform::ProcessFacts& facts = processFacts_[pid];
   facts.executablePath = std::move(path);
-  facts.processName = processName(pid);
-  facts.sandboxAppId = sandboxApplicationId(pid);
+  facts.processName = linux_platform::processName(pid);
+  facts.sandboxAppId = linux_platform::sandboxApplicationId(pid);
   return facts;
 }
 
 platform::RunningApplication ApplicationIdentity::nameApplication(const OwnerFacts& owner) {
   const WindowClass& windowClass = owner.windowClass;
-  const ProcessFacts& facts = owner.process;
+  const linux_platform::ProcessFacts& facts = owner.process;
   platform::RunningApplication application;
   application.processIdentifier = owner.pid;
-  ProgramClues clues;
+  linux_platform::ProgramClues clues;
   clues.windowClass = windowClass.className;
   clues.windowInstance = windowClass.instance;
   application.bundlePath = facts.executablePath;
@@ -79,10 +79,10 @@ platform::RunningApplication ApplicationIdentity::nameApplication(const OwnerFac
   clues.processName = facts.processName;
   clues.sandboxAppId = facts.sandboxAppId;
   if (!desktopEntries_)
-    desktopEntries_ = std::make_unique<DesktopEntryIndex>(
-        DesktopEntryIndex::applicationDirectoriesFromEnvironment(),
-        messagesLocaleFromEnvironment());
-  const DesktopEntry* entry = desktopEntries_->find(clues);
+    desktopEntries_ = std::make_unique<linux_platform::DesktopEntryIndex>(
+        linux_platform::DesktopEntryIndex::applicationDirectoriesFromEnvironment(),
+        linux_platform::messagesLocaleFromEnvironment());
+  const linux_platform::DesktopEntry* entry = desktopEntries_->find(clues);
 
   if (entry != nullptr && entry->name) application.localizedName = entry->name;
   else if (!windowClass.className.empty()) application.localizedName = windowClass.className;

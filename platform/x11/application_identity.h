@@ -13,8 +13,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/linux/desktop_entry_index.h"
+#include "platform/linux/process_info.h"
 #include "platform/platform.h"
-#include "platform/x11/desktop_entry_index.h"
 #include "platform/x11/x11_connection.h"
 
 namespace quen::x11 {
@@ -26,19 +27,12 @@ struct WindowClass {
 };
 WindowClass parseWindowClass(std::string_view bytes);
 
-// What /proc says of a process that stays true while it runs the same executable.
-struct ProcessFacts {
-  std::optional<std::string> executablePath;
-  std::string processName;
-  std::string sandboxAppId;
-};
-
 // What the server and /proc say of a window's owner: everything its description is made of
 // except the desktop entry, which is looked up again at each description.
 struct OwnerFacts {
   std::int32_t pid = 0;  // a negative stand-in when it cannot be found (ClientPidQuery)
   WindowClass windowClass;
-  ProcessFacts process;  // empty without a pid
+  linux_platform::ProcessFacts process;  // empty without a pid
 };
 
 class ApplicationIdentity {
@@ -56,11 +50,11 @@ class ApplicationIdentity {
  private:
   // The facts of `pid`, read again only when its executable changed (an exec, or another
   // process that took the pid): a poll reads one link, not three files.
-  const ProcessFacts& factsOf(std::int32_t pid);
+  const linux_platform::ProcessFacts& factsOf(std::int32_t pid);
 
   Connection& connection_;
-  std::unordered_map<std::int32_t, ProcessFacts> processFacts_;
-  std::unique_ptr<DesktopEntryIndex> desktopEntries_;  // read on first use
+  std::unordered_map<std::int32_t, linux_platform::ProcessFacts> processFacts_;
+  std::unique_ptr<linux_platform::DesktopEntryIndex> desktopEntries_;  // read on first use
 };
 
 }  // namespace quen::x11

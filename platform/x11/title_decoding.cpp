@@ -137,29 +137,6 @@ class CompoundTextDecoder {
 
 }  // namespace
 
-bool isValidUtf8(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const Utf8Sequence sequence = measureUtf8Sequence(bytes);
-    if (!sequence.wellFormed) return false;
-    bytes.remove_prefix(sequence.length);
-  }
-  return true;
-}
-
-std::string repairUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  while (!bytes.empty()) {
-    const Utf8Sequence sequence = measureUtf8Sequence(bytes);
-    if (sequence.wellFormed)
-      out.append(bytes.substr(0, sequence.length));
-    else
-      out.append(UTF8_REPLACEMENT_CHARACTER);
-    bytes.remove_prefix(sequence.length);
-  }
-  return out;
-}
-
 std::string decodeLatin1(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());

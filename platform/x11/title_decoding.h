@@ -14,10 +14,6 @@ namespace quen::x11 {
 // The encodings a title property can carry, by the property's type.
 enum class TextEncoding { Latin1, CompoundText, Utf8 };
 
-// Whether `bytes` is well-formed UTF-8 throughout.
-bool isValidUtf8(std::string_view bytes);
-// `bytes` as UTF-8 with every ill-formed part replaced by U+FFFD.
-std::string repairUtf8(std::string_view bytes);
 // ISO 8859-1 text as UTF-8 (every byte is one code point).
 std::string decodeLatin1(std::string_view bytes);
 // Compound Text as UTF-8: ASCII and the ISO 8859-1 right half (the default designations),

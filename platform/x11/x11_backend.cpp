@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "platform/atspi/sd_bus_accessibility.h"
+#include "platform/linux/permitted_services.h"
+#include "platform/linux/stdio_output.h"
 #include "platform/x11/active_window_workspace.h"
 #include "platform/x11/event_pump.h"
-#include "platform/x11/permitted_services.h"
 #include "platform/x11/raw_input_source.h"
-#include "platform/x11/stdio_output.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_run_loop.h"
@@ -66,11 +66,11 @@ class X11Backend final : public platform::Backend {
   std::unique_ptr<Connection> connection_;
   EventPump events_;
   X11RunLoop loop_;
-  StdioOutput output_;
-  IdleActivity activity_;
-  NoScriptService scripts_;
-  AlwaysPermittedScreenCapture screenCapture_;
-  AlwaysTrustedAccessibility accessibility_;
+  linux_platform::StdioOutput output_;
+  linux_platform::IdleActivity activity_;
+  linux_platform::NoScriptService scripts_;
+  linux_platform::AlwaysPermittedScreenCapture screenCapture_;
+  linux_platform::AlwaysTrustedAccessibility accessibility_;
   std::unique_ptr<ActiveWindowWorkspace> workspace_;
   std::unique_ptr<ClientWindowList> windowList_;
   std::unique_ptr<RawInputEventSource> eventSource_;

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "platform/x11/stdio_output.h"
+#include "platform/linux/stdio_output.h"
 
 namespace quen::x11 {
 
@@ -32,8 +32,8 @@ int X11RunLoop::run(std::function<void()> didFinishLaunching) {
     loop_.watchFileDescriptor(xcb_get_file_descriptor(connection_.get()),
                               [pumpOrStop] { pumpOrStop(true); });
     loop_.setBeforeSleep([pumpOrStop] { pumpOrStop(false); });
-    if (const int output = StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
-      loop_.watchFileDescriptor(output, [output] { StandardOutputHangupWatch::onReady(output); });
+    if (const int output = linux_platform::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
+      loop_.watchFileDescriptor(output, [output] { linux_platform::StandardOutputHangupWatch::onReady(output); });
   }
   return loop_.run(std::move(didFinishLaunching));
 }

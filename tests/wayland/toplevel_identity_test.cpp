@@ -41,8 +41,8 @@ class AppIdTest : public ::testing::TestWithParam<AppIdCase> {
 
 TEST_P(AppIdTest, NamesTheApplicationThroughTheDesktopEntries) {
   const AppIdCase& row = GetParam();
-  x11::DesktopEntryIndex entries({directory.string()}, "de_DE.UTF-8");
-  x11::ProcessFacts process;
+  linux_platform::DesktopEntryIndex entries({directory.string()}, "de_DE.UTF-8");
+  linux_platform::ProcessFacts process;
   process.processName = row.processName;
   const std::int32_t pid = row.processName.empty() ? UNKNOWN_PROCESS : 4242;
   const platform::RunningApplication application =

@@ -1,4 +1,4 @@
-#include "platform/x11/process_info.h"
+#include "platform/linux/process_info.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string sandboxApplicationId(pid_t pid) {
   return {};
 }
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

@@ -1,4 +1,4 @@
-#include "platform/x11/desktop_entry_index.h"
+#include "platform/linux/desktop_entry_index.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -131,4 +131,4 @@ TEST_F(DesktopEntryIndexTest, MissRescansOncePerIntervalAndOnlyAfterAChange) {
 }
 
 }  // namespace
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

@@ -1,4 +1,4 @@
-#include "platform/x11/desktop_entry_index.h"
+#include "platform/linux/desktop_entry_index.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <utility>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 namespace {
 
@@ -187,4 +187,4 @@ bool DesktopEntryIndex::directoriesChanged() const {
   return false;
 }
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

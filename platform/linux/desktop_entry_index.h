@@ -14,9 +14,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/x11/desktop_entry.h"
+#include "platform/linux/desktop_entry.h"
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 // What a running program shows that can name its desktop entry; empty when unknown.
 struct ProgramClues {
@@ -75,4 +75,4 @@ class DesktopEntryIndex {
       byProcessName_;
 };
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

@@ -1,4 +1,4 @@
-#include "platform/x11/stdio_output.h"
+#include "platform/linux/stdio_output.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 #include <csignal>
 #include <cstdio>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 void StdioOutput::writeLine(std::string_view line) {
   if (closed_) return;
@@ -63,4 +63,4 @@ void StandardOutputHangupWatch::onReady(int descriptor) {
   }
 }
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

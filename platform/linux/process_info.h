@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 // The executable's path (/proc/<pid>/exe), without the " (deleted)" mark that Linux appends
 // once the file was replaced (an upgraded program); none when unreadable.
@@ -21,4 +21,11 @@ std::string processName(pid_t pid);
 // in the sandbox's /.flatpak-info; empty for a process outside a Flatpak sandbox.
 std::string sandboxApplicationId(pid_t pid);
 
-}  // namespace quen::x11
+// What /proc says of a process that stays true while it runs the same executable.
+struct ProcessFacts {
+  std::optional<std::string> executablePath;
+  std::string processName;
+  std::string sandboxAppId;
+};
+
+}  // namespace quen::linux_platform

@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 class StdioOutput final : public platform::StandardOutput {
  public:
@@ -36,4 +36,4 @@ class StandardOutputHangupWatch {
   static void onReady(int descriptor);
 };
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

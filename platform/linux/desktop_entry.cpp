@@ -1,10 +1,10 @@
-#include "platform/x11/desktop_entry.h"
+#include "platform/linux/desktop_entry.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 namespace {
 
@@ -157,4 +157,4 @@ std::string programOfExec(std::string_view exec) {
   return baseName(program);
 }
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

@@ -14,7 +14,7 @@
 
 #include "platform/platform.h"
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 class AlwaysPermittedScreenCapture final : public platform::ScreenCapture {
  public:
@@ -47,4 +47,4 @@ class NoScriptService final : public platform::ScriptService {
   }
 };
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quen::x11 {
+namespace quen::linux_platform {
 
 struct DesktopEntry {
   std::string id;                       // file name without ".desktop", folders joined by '-'
@@ -37,4 +37,4 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
 // prefix and its variable assignments skipped).
 std::string programOfExec(std::string_view exec);
 
-}  // namespace quen::x11
+}  // namespace quen::linux_platform
