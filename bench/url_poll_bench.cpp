@@ -29,8 +29,8 @@ void steadyUrlPoll(benchmark::State& state) {
   }
   const auto bus = quen::atspi::openSdBusAccessibility();
   quen::focus::AccessibleUrlRoute route(*bus, monotonicSeconds);
-  const std::int32_t browser = std::atoi(pid);
-  const quen::focus::UrlAnswer first = route.query(browser, title);
+  const quen::focus::UrlRequest browser{"", std::atoi(pid), 0, title};
+  const quen::focus::UrlAnswer first = route.query(browser);
   if (!first.url.isText()) {
     state.SkipWithError("the browser gave no URL");
     return;
@@ -38,7 +38,7 @@ void steadyUrlPoll(benchmark::State& state) {
   const std::uint64_t callsBefore = route.callCount();
   bool sameUrl = true;
   for (auto _ : state) {
-    const quen::focus::UrlAnswer answer = route.query(browser, title);
+    const quen::focus::UrlAnswer answer = route.query(browser);
     sameUrl = sameUrl && answer == first;
     benchmark::DoNotOptimize(answer);
   }

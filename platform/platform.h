@@ -82,6 +82,9 @@ class WindowDescription {
   // macOS kCGWindowBounds: a dictionary with the entries "X", "Y", "Width", "Height".
   virtual OsValue bounds() const = 0;
   virtual OsValue name() const = 0;  // macOS kCGWindowName
+  // The OS's identity of the window, stable while it exists (macOS kCGWindowNumber, the X11
+  // client window, a Wayland toplevel); 0 when the backend gives none.
+  virtual std::uint64_t identity() const { return 0; }
 };
 
 // The windows on screen, front to back, desktop elements left out.

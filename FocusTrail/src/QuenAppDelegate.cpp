@@ -2,10 +2,11 @@
 
 #include <utility>
 
-#include "FocusTrail/src/accessible_url_queries.h"
+#include "FocusTrail/src/accessible_url_source.h"
 #include "FocusTrail/src/applescript.h"
 #include "FocusTrail/src/config.h"
 #include "FocusTrail/src/focus_record.h"
+#include "FocusTrail/src/url_answer_wait.h"
 #include "FocusTrail/src/window_choice.h"
 #include "core/feature_flags.h"
 #include "core/permissions.h"
@@ -25,12 +26,16 @@ auto whileAlive(const std::shared_ptr<QuenAppDelegate>& target, Method method) {
 
 }  // namespace
 
-QuenAppDelegate::QuenAppDelegate(platform::Backend& backend)
+QuenAppDelegate::QuenAppDelegate(platform::Backend& backend, UrlWorkerFactory makeUrlWorker)
     : backend_(backend),
       stream_(DICT_SCHEMA, "FocusTrail/json", backend.standardOutput()),
-      callbackTarget_(this, [](QuenAppDelegate*) {}) {}
+      callbackTarget_(this, [](QuenAppDelegate*) {}),
+      makeUrlWorker_(std::move(makeUrlWorker)) {}
 
-QuenAppDelegate::~QuenAppDelegate() = default;
+QuenAppDelegate::~QuenAppDelegate() {
+  urlWait_.reset();
+  urlWorker_.reset();
+}
 
 void QuenAppDelegate::permissionsScreenUpdate() {
   permissionsRunningScreen = hasPermissionScreenRecordingShowPromt(backend_.screenCapture());
@@ -71,20 +76,25 @@ void QuenAppDelegate::reportHiddenApplication() {
 
 void QuenAppDelegate::collectData(const platform::RunningApplication& application) {
   Value appName = identityValue(application.localizedName, UNKNOWN_APP_NAME);
-  if (FEAT_FLAG__URL_NEEDED && !accessibilityBusOpened_) openUrlQueries();
+  if (FEAT_FLAG__URL_NEEDED && !urlWorker_) openUrlQueries();
+  const bool asksUrl = asksUrlOf(appName, application);
   // The list is walked on every report, whether or not the title is wanted. The bus route
   // reads the title to tell a browser's windows apart.
   WindowChoice window = chooseWindow(backend_.windowList(), application.processIdentifier,
-                                     FEAT_FLAG__TITLE_NEEDED || urlQueries_ != nullptr);
+                                     FEAT_FLAG__TITLE_NEEDED || (asksUrl && urlThroughBus_));
   UrlAnswer answer{false, false};
-  if (urlQueries_) {
-    const std::string title = window.title.isText() ? window.title.asText() : std::string();
-    answer = getAccessibleUrl(appName, application.bundleIdentifier,
-                              application.processIdentifier, title, *urlQueries_);
-    if (!FEAT_FLAG__TITLE_NEEDED) window.title = false;
-  } else {
-    answer = getUrlForAppName(appName, application.processIdentifier, backend_.scripts());
+  if (FEAT_FLAG__URL_NEEDED && !appName.isText()) {
+    answer = {false, Value(ERROR_SCHEMA.codeFor("APP_NONAME"))};
+  } else if (asksUrl) {
+    const UrlRequest request{appName.asText(), application.processIdentifier, window.identity,
+                             window.title.isText() ? window.title.asText() : std::string()};
+    std::optional<UrlAnswer> known = urlWait_->answerFor(request);
+    if (!known) return;  // written with its answer
+    answer = std::move(*known);
+  } else if (urlWait_) {
+    urlWait_->clear();
   }
+  if (!FEAT_FLAG__TITLE_NEEDED) window.title = false;
 
   report_.set("appName", std::move(appName));
   report_.set("appIdentifier", identityValue(application.bundleIdentifier, UNKNOWN_APP_IDENTIFIER));
@@ -96,13 +106,20 @@ void QuenAppDelegate::collectData(const platform::RunningApplication& applicatio
   stream_.dictMergeAndOutput(report_, /*flush=*/true, /*onlyIfDiffers=*/true);
 }
 
+bool QuenAppDelegate::asksUrlOf(const Value& appName,
+                                const platform::RunningApplication& application) const {
+  if (!urlWorker_ || !appName.isText()) return false;
+  if (!urlThroughBus_) return isScriptableBrowser(appName.asText());
+  return isAccessibleBrowser(appName, application.bundleIdentifier);
+}
+
 void QuenAppDelegate::openUrlQueries() {
-  accessibilityBusOpened_ = true;
   std::unique_ptr<platform::AccessibilityBus> bus = backend_.openAccessibilityBus();
-  if (!bus) return;
-  urlQueries_ = std::make_unique<BackgroundUrlQueries>(
-      std::move(bus), backend_.mainLoopWaker(
-                          whileAlive(callbackTarget_, &QuenAppDelegate::appSilentMetaClbk)));
+  urlThroughBus_ = bus != nullptr;
+  UrlSource source = bus ? accessibleUrlSource(std::move(bus)) : scriptUrlSource(backend_.scripts());
+  const auto recollect = whileAlive(callbackTarget_, &QuenAppDelegate::appSilentMetaClbk);
+  urlWorker_ = makeUrlWorker_(std::move(source), backend_.mainLoopWaker(recollect));
+  urlWait_ = std::make_unique<UrlAnswerWait>(*urlWorker_, backend_.runLoop(), recollect);
 }
 
 void QuenAppDelegate::applicationDidFinishLaunching() {

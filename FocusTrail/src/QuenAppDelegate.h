@@ -9,13 +9,14 @@
 #include <memory>
 #include <optional>
 
+#include "FocusTrail/src/url_worker.h"
 #include "core/json.h"
 #include "core/record.h"
 #include "platform/platform.h"
 
 namespace quen::focus {
 
-class BackgroundUrlQueries;
+class UrlAnswerWait;
 
 // The App Nap exemption: NSActivityUserInitiatedAllowingIdleSystemSleep.
 inline constexpr std::uint64_t APP_NAP_ACTIVITY_OPTIONS = 0x00EFFFFF;
@@ -23,8 +24,10 @@ inline constexpr std::string_view APP_NAP_ACTIVITY_REASON = "Hourlet collecting 
 
 class QuenAppDelegate {
  public:
-  // `backend` must outlive the delegate.
-  explicit QuenAppDelegate(platform::Backend& backend);
+  // `backend` must outlive the delegate. Browser URLs are asked on the worker
+  // `makeUrlWorker` makes (a thread of its own in the agent).
+  explicit QuenAppDelegate(platform::Backend& backend,
+                           UrlWorkerFactory makeUrlWorker = makeThreadUrlWorker);
   // After destruction no timer or observer installed by the delegate reaches it again.
   ~QuenAppDelegate();
   QuenAppDelegate(const QuenAppDelegate&) = delete;
@@ -52,7 +55,8 @@ class QuenAppDelegate {
   // identity, no title, no URL and the not-visible code; written when it differs.
   void reportHiddenApplication();
   // Builds the complete record for `application` and writes it when it differs from the
-  // last line written.
+  // last line written. A browser's record waits for its URL answer (see UrlAnswerWait):
+  // nothing is written until the answer, or its timeout, is there.
   void collectData(const platform::RunningApplication& application);
 
   // Takes the App Nap exemption, installs the permission re-check when some permission
@@ -68,11 +72,16 @@ class QuenAppDelegate {
   // Timers and observers reach the delegate only through this handle, which expires with
   // the delegate, since the platform offers no way to remove them.
   std::shared_ptr<QuenAppDelegate> callbackTarget_;
-  // The browser URL through the accessibility bus, where the backend offers one: opened on
-  // the first report that wants a URL, so that an agent without the feature never loads it.
+  // The browser URL queries: through the accessibility bus where the backend offers one,
+  // else through scripts. Set up on the first report that wants a URL, so that an agent
+  // without the feature never loads either.
   void openUrlQueries();
-  bool accessibilityBusOpened_ = false;
-  std::unique_ptr<BackgroundUrlQueries> urlQueries_;
+  // Whether the URL of `application`, named `appName`, is asked for.
+  bool asksUrlOf(const Value& appName, const platform::RunningApplication& application) const;
+  UrlWorkerFactory makeUrlWorker_;
+  bool urlThroughBus_ = false;
+  std::unique_ptr<UrlWorker> urlWorker_;
+  std::unique_ptr<UrlAnswerWait> urlWait_;  // after the worker it waits on
 };
 
 }  // namespace quen::focus

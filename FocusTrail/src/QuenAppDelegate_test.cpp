@@ -8,6 +8,7 @@
 
 #include "platform/fake/fake_system.h"
 #include "tests/support/focus_test_support.h"
+#include "tests/support/manual_url_worker.h"
 
 namespace quen::focus {
 namespace {
@@ -39,7 +40,8 @@ class FocusDelegateTest : public FlagsResetTest {
   }
 
   fake::FakeSystem fake;
-  std::unique_ptr<QuenAppDelegate> delegate = std::make_unique<QuenAppDelegate>(fake);
+  std::unique_ptr<QuenAppDelegate> delegate =
+      std::make_unique<QuenAppDelegate>(fake, manualUrlWorkers(/*answerWhenRead=*/true));
 };
 
 TEST_F(FocusDelegateTest, LaunchTakesTheExemptionAndTheFirstPollWritesTheFirstLine) {
@@ -139,7 +141,7 @@ TEST_F(FocusDelegateTest, LaunchFlagsDecideWhetherTheProbeAndItsTimerExist) {
     fake::FakeSystem system;
     system.screenCaptureAllowed = false;
     system.frontmost = EDITOR;
-    QuenAppDelegate agent(system);
+    QuenAppDelegate agent(system, manualUrlWorkers(true));
     setLaunchFlags(row.title, row.url, row.force);
     system.runLoop().run([&agent] { agent.applicationDidFinishLaunching(); });
     EXPECT_EQ(system.preflightCalls, row.probesAtLaunch);
@@ -190,7 +192,7 @@ TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownAndNotVi
     fake::FakeSystem system;
     system.screenCaptureAllowed = row.screenAllowed;
     system.windows = {fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")};
-    QuenAppDelegate agent(system);
+    QuenAppDelegate agent(system, manualUrlWorkers(true));
     setLaunchFlags(true, true, false);
     system.runLoop().run([&agent] { agent.applicationDidFinishLaunching(); });
     system.activate(EDITOR);

@@ -13,19 +13,12 @@ namespace {
 using platform::AccessibleObject;
 using platform::BusCall;
 
-// Apple Event Manager codes for the same meanings, so that the parent reads one code
-// for one cause on every platform: errAETimeout and connectionInvalid (MacErrors.h).
-constexpr std::string_view TIMEOUT_NUMBER = "-1712";
-constexpr std::string_view CONNECTION_INVALID_NUMBER = "-609";
+// The Apple Event Manager's connectionInvalid (MacErrors.h), so that the parent reads one
+// code for one cause on every platform.
+constexpr std::int64_t CONNECTION_INVALID = -609;
 
 UrlAnswer notPermitted() {
   return {false, Value(ERROR_SCHEMA.codeFor("AE_KNOWN_EVENT_NOT_PERMITTED"))};
-}
-
-UrlAnswer otherError(std::string_view number) {
-  std::string code(ERROR_SCHEMA.codeFor("AE_KNOWN_OTHER"));
-  code += number;
-  return {false, Value(std::move(code))};
 }
 
 // Chromium shows its own page for a load that failed; the site's URL is not in it.
@@ -37,11 +30,11 @@ AccessibleUrlRoute::AccessibleUrlRoute(platform::AccessibilityBus& bus,
                                        std::function<double()> monotonicSeconds)
     : bus_(bus), now_(std::move(monotonicSeconds)) {}
 
-UrlAnswer AccessibleUrlRoute::query(std::int32_t pid, const std::string& title) {
-  if (const auto until = leftAloneUntil_.find(pid); until != leftAloneUntil_.end()) {
-    if (now_() < until->second) return otherError(TIMEOUT_NUMBER);
-    leftAloneUntil_.erase(until);
-  }
+UrlAnswer AccessibleUrlRoute::query(const UrlRequest& request, std::stop_token stop) {
+  stop_ = std::move(stop);
+  const std::int32_t pid = request.pid;
+  // The bus is asked by process: one the OS could not name has no URL and no code.
+  if (pid <= 0) return {false, false};
   if (!connected_) {
     if (now_() < nextConnectAttempt_) return notPermitted();
     ++calls_;
@@ -58,7 +51,7 @@ UrlAnswer AccessibleUrlRoute::query(std::int32_t pid, const std::string& title) 
     case Step::Found: break;
   }
   AccessibleObject frame;
-  switch (frameFor(app, pid, title, frame)) {
+  switch (frameFor(app, request, frame)) {
     case Step::Failed: return failed_;
     case Step::Missing: return {false, false};
     case Step::Found: break;
@@ -71,6 +64,11 @@ UrlAnswer AccessibleUrlRoute::query(std::int32_t pid, const std::string& title) 
 // application's handles.
 bool AccessibleUrlRoute::check(BusCall result, std::int32_t pid) {
   ++calls_;
+  // A worker that is asked to stop makes no further call: the query ends with nothing known.
+  if (stop_.stop_requested()) {
+    failed_ = {false, false};
+    return false;
+  }
   switch (result) {
     case BusCall::Done:
       return true;
@@ -82,11 +80,10 @@ bool AccessibleUrlRoute::check(BusCall result, std::int32_t pid) {
       failed_ = notPermitted();
       return false;
     case BusCall::TimedOut:
-      leftAloneUntil_[pid] = now_() + HANG_BACK_OFF_SECONDS;
-      failed_ = otherError(TIMEOUT_NUMBER);
+      failed_ = timedOutAnswer();
       break;
     case BusCall::Failed:
-      failed_ = otherError(CONNECTION_INVALID_NUMBER);
+      failed_ = otherErrorAnswer(CONNECTION_INVALID);
       break;
   }
   forget(pid);
@@ -110,12 +107,22 @@ AccessibleUrlRoute::Step AccessibleUrlRoute::applicationFor(std::int32_t pid,
   std::vector<AccessibleObject> roots;
   if (!check(bus_.applications(roots), pid)) return Step::Failed;
   // Bus names are never reused, so a name's pid is asked once; a browser that is not on
-  // the bus costs one call a query.
+  // the bus costs one call a query. An application that cannot say its pid (it quit since
+  // the listing, or hangs) is passed over and asked again at the next listing: its failure
+  // is not the browser's. Only a bus that is gone ends the query.
   for (const AccessibleObject& root : roots) {
     auto [entry, isNew] = pidByBusName_.try_emplace(root.busName, 0);
-    if (isNew && !check(bus_.processId(root.busName, entry->second), pid)) {
-      pidByBusName_.erase(root.busName);
-      return Step::Failed;
+    if (isNew) {
+      const BusCall result = bus_.processId(root.busName, entry->second);
+      const bool othersFailure = result == BusCall::Failed || result == BusCall::TimedOut;
+      if (!check(othersFailure ? BusCall::Done : result, pid)) {
+        pidByBusName_.erase(root.busName);
+        return Step::Failed;
+      }
+      if (othersFailure) {
+        pidByBusName_.erase(entry);
+        continue;
+      }
     }
     if (entry->second == pid) {
       applicationByPid_[pid] = app = root;
@@ -125,10 +132,17 @@ AccessibleUrlRoute::Step AccessibleUrlRoute::applicationFor(std::int32_t pid,
   return Step::Missing;
 }
 
+bool AccessibleUrlRoute::isCachedFrameOf(const UrlRequest& request) const {
+  return frame_ && frame_->pid == request.pid && frame_->window == request.window &&
+         (request.window != 0 || frame_->title == request.title);
+}
+
 AccessibleUrlRoute::Step AccessibleUrlRoute::frameFor(const AccessibleObject& app,
-                                                      std::int32_t pid, const std::string& title,
+                                                      const UrlRequest& request,
                                                       AccessibleObject& frame) {
-  if (frame_ && frame_->pid == pid && frame_->title == title) {
+  const std::int32_t pid = request.pid;
+  const std::string& title = request.title;
+  if (isCachedFrameOf(request)) {
     frame = frame_->frame;
     return Step::Found;
   }
@@ -150,7 +164,7 @@ AccessibleUrlRoute::Step AccessibleUrlRoute::frameFor(const AccessibleObject& ap
   }
   if (!chosen) return Step::Missing;
   frame = *chosen;
-  frame_ = CachedFrame{pid, title, frame};
+  frame_ = CachedFrame{pid, request.window, title, frame};
   return Step::Found;
 }
 

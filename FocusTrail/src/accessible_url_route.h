@@ -4,23 +4,24 @@
 // pid, its top-level frame that is active (else the one named like the window title), the
 // document that frame embeds, and that document's URL attribute ("URI" in Chromium-family
 // browsers, "DocURL" in Firefox). The application is kept per pid and the frame per
-// window, so that a steady poll is two bus calls. It never takes "any document" (Firefox
-// keeps a hidden preloaded one), never trusts a kept document's showing state (a hidden
-// Chromium tab's document still says it is showing) and never walks the tree.
+// window (by the OS's window identity, else by the title), so that a steady poll is two
+// bus calls; the document and its attributes are read at every query, since a browser
+// changes a document's URL in place without telling. It never takes "any document"
+// (Firefox keeps a hidden preloaded one), never trusts a kept document's showing state (a
+// hidden Chromium tab's document still says it is showing) and never walks the tree.
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <stop_token>
 #include <string>
 
-#include "FocusTrail/src/applescript.h"
+#include "FocusTrail/src/url_answer.h"
 #include "platform/platform.h"
 
 namespace quen::focus {
 
-// Seconds an application that let a call time out is left alone.
-inline constexpr double HANG_BACK_OFF_SECONDS = 5.0;
 // Seconds between two attempts to reach a bus that could not be reached.
 inline constexpr double RECONNECT_INTERVAL_SECONDS = 5.0;
 
@@ -28,14 +29,17 @@ class AccessibleUrlRoute {
  public:
   AccessibleUrlRoute(platform::AccessibilityBus& bus, std::function<double()> monotonicSeconds);
 
-  // One query for the window titled `title` of the application with `pid`. Outcomes:
+  // One query for the window of `request` (its pid, window identity and title). Outcomes:
   // the URL; (false, "E_AE_KNOWN_EVENT_NOT_PERMITTED") when accessibility is off, no bus
   // can be reached or the browser is not on it; (false, false) while the browser has no
   // document or no URL yet, and for its error pages, whose URL is not the site's; a call
-  // that timed out, now or within the back-off, "E_AE_KNOWN_OTHER-1712" (as an Apple Event
-  // timeout); any other failed call "E_AE_KNOWN_OTHER-609" (connection invalid), with every
-  // handle of that browser dropped so that the next query starts afresh.
-  UrlAnswer query(std::int32_t pid, const std::string& title);
+  // of the browser's that timed out, "E_AE_KNOWN_OTHER-1712" (as an Apple Event timeout);
+  // any other failed call of the browser's "E_AE_KNOWN_OTHER-609" (connection invalid),
+  // with every handle of that browser dropped so that the next query starts afresh. Another
+  // application that fails to answer is passed over. Once `stop` is requested, no further
+  // call is made and the answer is (false, false). A process the OS could not name (a pid
+  // of 0 or less) gets (false, false) without a call.
+  UrlAnswer query(const UrlRequest& request, std::stop_token stop = {});
 
   // How many bus calls the route has made, for the benchmark.
   std::uint64_t callCount() const { return calls_; }
@@ -43,7 +47,8 @@ class AccessibleUrlRoute {
  private:
   struct CachedFrame {
     std::int32_t pid = 0;
-    std::string title;
+    std::uint64_t window = 0;
+    std::string title;  // compared only for a window without identity
     platform::AccessibleObject frame;
   };
   // How a step of the route ended: found what it looked for, found that it is not there,
@@ -52,9 +57,10 @@ class AccessibleUrlRoute {
 
   bool check(platform::BusCall result, std::int32_t pid);
   Step applicationFor(std::int32_t pid, platform::AccessibleObject& app);
-  Step frameFor(const platform::AccessibleObject& app, std::int32_t pid, const std::string& title,
+  Step frameFor(const platform::AccessibleObject& app, const UrlRequest& request,
                 platform::AccessibleObject& frame);
   UrlAnswer documentUrl(const platform::AccessibleObject& frame, std::int32_t pid);
+  bool isCachedFrameOf(const UrlRequest& request) const;
   void forget(std::int32_t pid);
 
   platform::AccessibilityBus& bus_;
@@ -64,8 +70,8 @@ class AccessibleUrlRoute {
   std::map<std::string, std::int32_t> pidByBusName_;
   std::map<std::int32_t, platform::AccessibleObject> applicationByPid_;
   std::optional<CachedFrame> frame_;
-  std::map<std::int32_t, double> leftAloneUntil_;
   UrlAnswer failed_;
+  std::stop_token stop_;  // of the query in progress
   std::uint64_t calls_ = 0;
 };
 

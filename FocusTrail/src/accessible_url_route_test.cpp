@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stop_token>
 #include <set>
 
-#include "FocusTrail/src/accessible_url_queries.h"
+#include "FocusTrail/src/accessible_url_source.h"
 
 namespace quen::focus {
 namespace {
@@ -29,6 +30,8 @@ class FakeAccessibilityBus final : public platform::AccessibilityBus {
   std::map<std::string, std::int32_t> pids;
   std::map<std::string, Node> nodes;  // by path
   std::map<std::string, BusCall> failing;
+  std::string stopAt;  // a call on this object asks the query to stop
+  std::stop_source stopper;
   int calls = 0;
 
   BusCall connect() override { return enabled ? BusCall::Done : BusCall::Unreachable; }
@@ -59,6 +62,7 @@ class FakeAccessibilityBus final : public platform::AccessibilityBus {
   template <typename Fill>
   BusCall answer(const std::string& key, Fill fill) {
     ++calls;
+    if (key == stopAt) stopper.request_stop();
     if (const auto failure = failing.find(key); failure != failing.end()) return failure->second;
     fill();
     return BusCall::Done;
@@ -83,7 +87,9 @@ class AccessibleUrlRouteTest : public ::testing::Test {
     bus.nodes["/doc/one"].attributes = {{"DocType", "html"}, {"DocURL", "file:///a.html"}};
     bus.nodes["/doc/two"].attributes = {{"URI", "https://b.example/?q=1#x"}};
   }
-  UrlAnswer ask(const std::string& title = "One") { return route.query(40, title); }
+  UrlAnswer ask(const std::string& title = "One", std::uint64_t window = 0, std::int32_t pid = 40) {
+    return route.query(UrlRequest{"Chromium", pid, window, title}, bus.stopper.get_token());
+  }
 
   FakeAccessibilityBus bus;
   double now = 100;
@@ -145,21 +151,35 @@ TEST_F(AccessibleUrlRouteTest, AccessibilityOffOrBrowserNotOnTheBusIsNotPermitte
   EXPECT_EQ(ask(), NOT_PERMITTED) << "no new attempt to reach the bus within 5 s";
   now += RECONNECT_INTERVAL_SECONDS;
   EXPECT_EQ(ask(), url("file:///a.html"));
-  EXPECT_EQ(route.query(41, "One"), NOT_PERMITTED) << "no application with that pid";
+  EXPECT_EQ(ask("One", 0, 41), NOT_PERMITTED) << "no application with that pid";
 }
 
-TEST_F(AccessibleUrlRouteTest, TimeoutLeavesTheBrowserAloneThenRecovers) {
-  ASSERT_EQ(ask(), url("file:///a.html"));
-  bus.failing["/frame/one"] = BusCall::TimedOut;
-  EXPECT_EQ(ask(), TIMED_OUT);
-  bus.failing.clear();
-  bus.calls = 0;
-  now += HANG_BACK_OFF_SECONDS - 0.1;
-  EXPECT_EQ(ask(), TIMED_OUT);
-  EXPECT_EQ(bus.calls, 0) << "no call within the back-off";
-  EXPECT_EQ(route.query(7, "Editor"), UNKNOWN) << "another application is still asked";
-  now += 0.2;
-  EXPECT_EQ(ask(), url("file:///a.html"));
+// Two windows of one browser under one title: each is asked by its own identity.
+TEST_F(AccessibleUrlRouteTest, EachWindowHasItsOwnFrameWhateverItsTitle) {
+  EXPECT_EQ(ask("New Tab", 1), url("file:///a.html"));
+  bus.nodes["/frame/one"].active = false;
+  bus.nodes["/frame/two"].active = true;
+  EXPECT_EQ(ask("New Tab", 2), url("https://b.example/?q=1#x"));
+}
+
+TEST_F(AccessibleUrlRouteTest, AnUnknownProcessGetsNothingAndNoCall) {
+  for (const std::int32_t pid : {0, -3}) EXPECT_EQ(ask("One", 0, pid), UNKNOWN);
+  EXPECT_EQ(bus.calls, 0);
+}
+
+// Another application that cannot say its pid is passed over, not charged to the browser.
+TEST_F(AccessibleUrlRouteTest, AnotherApplicationsFailureIsPassedOver) {
+  for (const BusCall failure : {BusCall::Failed, BusCall::TimedOut}) {
+    bus.failing[":1.5"] = failure;
+    EXPECT_EQ(ask(), url("file:///a.html"));
+    EXPECT_EQ(ask("One", 0, 7), NOT_PERMITTED) << "asked again, since it was never answered";
+  }
+}
+
+TEST_F(AccessibleUrlRouteTest, AStopMakesNoFurtherCall) {
+  bus.stopAt = "/browser";
+  EXPECT_EQ(ask(), UNKNOWN);
+  EXPECT_EQ(bus.calls, 4) << "the listing, two pids and the frames, then nothing";
 }
 
 struct FailureCase {
@@ -178,7 +198,7 @@ TEST_P(CallFailureTest, OneFailedQueryThenRecovery) {
   bus.failing[GetParam().failingKey] = GetParam().failure;
   EXPECT_EQ(ask(), GetParam().expected);
   bus.failing.clear();
-  now += std::max(HANG_BACK_OFF_SECONDS, RECONNECT_INTERVAL_SECONDS);
+  now += RECONNECT_INTERVAL_SECONDS;
   EXPECT_EQ(ask(), url("file:///a.html"));
 }
 
@@ -186,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CallFailureTest,
     ::testing::Values(
         FailureCase{"RegistryFails", "registry", BusCall::Failed, CONNECTION_INVALID},
-        FailureCase{"PidTimesOut", ":1.9", BusCall::TimedOut, TIMED_OUT},
+        FailureCase{"RegistryTimesOut", "registry", BusCall::TimedOut, TIMED_OUT},
         FailureCase{"ChildrenBusGone", "/browser", BusCall::Unreachable, NOT_PERMITTED},
         FailureCase{"FrameStateFails", "/frame/one", BusCall::Failed, CONNECTION_INVALID},
         FailureCase{"AttributesTimeOut", "/doc/one", BusCall::TimedOut, TIMED_OUT}),

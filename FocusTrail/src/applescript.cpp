@@ -1,7 +1,9 @@
 #include "FocusTrail/src/applescript.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <set>
 
 #include "FocusTrail/src/config.h"
 #include "core/os_value_rules.h"
@@ -21,13 +23,6 @@ constexpr std::string_view DEFAULT_TAB_TYPE = "active";
 
 UrlAnswer failure(std::string_view token) { return {false, Value(ERROR_SCHEMA.codeFor(token))}; }
 
-// The code for an error number without a code of its own.
-UrlAnswer otherFailure(std::int64_t number) {
-  std::string code(ERROR_SCHEMA.codeFor("AE_KNOWN_OTHER"));
-  code += std::to_string(number);
-  return {false, Value(std::move(code))};
-}
-
 const BrowserBinding* findBrowser(std::string_view appName) {
   for (const BrowserBinding& binding : BROWSERS_AE_BINDINGS)
     if (binding.browserName == appName) return &binding;
@@ -43,7 +38,7 @@ UrlAnswer failureFromErrorInformation(const platform::ScriptRun& run) {
   if (*number == errAETargetAddressNotPermitted)
     return failure("AE_KNOWN_TARGET_ADDRESS_NOT_PERMITTED");
   if (*number == errAEEventNotPermitted) return failure("AE_KNOWN_EVENT_NOT_PERMITTED");
-  return otherFailure(*number);
+  return otherErrorAnswer(*number);
 }
 
 }  // namespace
@@ -58,14 +53,25 @@ std::string composeUrlScript(std::string_view appName, std::string_view tabType)
   return script;
 }
 
-UrlAnswer getUrlForAppName(const Value& appName, std::int32_t processIdentifier,
-                           platform::ScriptService& scripts) {
-  if (!FEAT_FLAG__URL_NEEDED) return {false, false};
-  if (!appName.isText()) return failure("APP_NONAME");
-  const BrowserBinding* binding = findBrowser(appName.asText());
-  if (binding == nullptr) return {false, false};
-  if (!scripts.isApplicationRunning(processIdentifier)) return otherFailure(procNotFound);
-  return getBrowserUrl(appName.asText(), binding->tabType.value_or(DEFAULT_TAB_TYPE), scripts);
+bool isScriptableBrowser(std::string_view appName) { return findBrowser(appName) != nullptr; }
+
+UrlSource scriptUrlSource(platform::ScriptService& scripts) {
+  // The processes whose consent was looked at, kept on the worker's thread.
+  auto consentChecked = std::make_shared<std::set<std::int32_t>>();
+  return [&scripts, consentChecked](const UrlRequest& request, std::stop_token) -> UrlAnswer {
+    const BrowserBinding* binding = findBrowser(request.appName);
+    if (binding == nullptr) return {false, false};
+    if (!scripts.isApplicationRunning(request.pid)) return otherErrorAnswer(procNotFound);
+    if (consentChecked->insert(request.pid).second) {
+      using platform::AutomationConsent;
+      AutomationConsent consent = scripts.automationConsent(request.pid, /*askUser=*/false);
+      if (consent == AutomationConsent::WouldPrompt)
+        consent = scripts.automationConsent(request.pid, /*askUser=*/true);
+      if (consent == AutomationConsent::NotPermitted)
+        return failure("AE_KNOWN_EVENT_NOT_PERMITTED");
+    }
+    return getBrowserUrl(request.appName, binding->tabType.value_or(DEFAULT_TAB_TYPE), scripts);
+  };
 }
 
 UrlAnswer getBrowserUrl(std::string_view appName, std::string_view tabType,

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "tests/support/focus_test_support.h"
 #include "platform/fake/fake_system.h"
+#include "tests/support/focus_test_support.h"
 
 namespace quen::focus {
 namespace {
@@ -30,20 +30,54 @@ class UrlQueryTest : public FlagsResetTest {
     FEAT_FLAG__URL_NEEDED = true;
     fake.setScriptOutcome(ended(Stage::Executed, "https://example.org/"));
   }
-  UrlAnswer ask(Value name) { return getUrlForAppName(name, BROWSER_PID, fake.scripts()); }
+  UrlAnswer ask(Value name, std::int32_t pid = BROWSER_PID) {
+    return source(UrlRequest{name.asText(), pid, 0, ""}, {});
+  }
 
   fake::FakeSystem fake;
+  UrlSource source = scriptUrlSource(fake.scripts());
 };
 
-TEST_F(UrlQueryTest, NoScriptRunsWithoutTheFlagOrForAnUnknownName) {
-  for (const char* name : {"safari", "Google chrome", "Safari ", "Chrome", "", "UNKNOWN_APP_NAME"})
+TEST_F(UrlQueryTest, NoScriptRunsForAnUnknownName) {
+  for (const char* name : {"safari", "Google chrome", "Safari ", "Chrome", "", "UNKNOWN_APP_NAME"}) {
+    EXPECT_FALSE(isScriptableBrowser(name)) << name;
     EXPECT_EQ(ask(Value(name)), NO_QUERY) << name;
-  for (const Value& name : {Value(true), Value(42), Value(Array{Value("Safari")})})
-    EXPECT_EQ(ask(name), (UrlAnswer{false, Value("E_NOAPPNAME")}));
-  FEAT_FLAG__URL_NEEDED = false;
-  EXPECT_EQ(ask(Value("Safari")), NO_QUERY);
-  EXPECT_EQ(ask(Value(true)), NO_QUERY);
+  }
   EXPECT_TRUE(fake.scriptSources.empty());
+}
+
+// Consent is looked at once per process, before its first script; the prompt is shown only
+// where the user has not decided.
+TEST_F(UrlQueryTest, AutomationConsentBeforeTheFirstScriptToAProcess) {
+  using platform::AutomationConsent;
+  const UrlAnswer refused{false, Value("E_AE_KNOWN_EVENT_NOT_PERMITTED")};
+  const UrlAnswer found{Value("https://example.org/"), false};
+  const struct {
+    AutomationConsent consent, afterPrompt;
+    UrlAnswer expected;
+    std::size_t prompts, scripts;
+  } rows[] = {
+      {AutomationConsent::Permitted, AutomationConsent::NotPermitted, found, 0, 1},
+      {AutomationConsent::Unknown, AutomationConsent::NotPermitted, found, 0, 1},
+      {AutomationConsent::NotPermitted, AutomationConsent::Permitted, refused, 0, 0},
+      {AutomationConsent::WouldPrompt, AutomationConsent::Permitted, found, 1, 1},
+      {AutomationConsent::WouldPrompt, AutomationConsent::NotPermitted, refused, 1, 0},
+  };
+  std::int32_t pid = BROWSER_PID;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "pid " << pid);
+    fake.consent = row.consent;
+    fake.consentAfterPrompt = row.afterPrompt;
+    fake.consentPrompts = 0;
+    fake.scriptSources.clear();
+    EXPECT_EQ(ask(Value("Safari"), pid), row.expected);
+    EXPECT_EQ(fake.consentPrompts, row.prompts);
+    EXPECT_EQ(fake.scriptSources.size(), row.scripts);
+    fake.consent = AutomationConsent::WouldPrompt;
+    ask(Value("Safari"), pid++);
+    EXPECT_EQ(fake.consentPrompts, row.prompts) << "asked once per process";
+    EXPECT_EQ(fake.scriptSources.size(), row.scripts + 1) << "later queries run the script";
+  }
 }
 
 // The script would launch it again.

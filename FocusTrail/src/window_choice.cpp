@@ -43,6 +43,7 @@ WindowChoice chooseWindow(platform::WindowList& windows, std::int32_t processIde
     const std::size_t position = walk->position++;
     if (!windowQualifies(window, walk->processIdentifier)) return false;
     walk->choice.position = position;
+    walk->choice.identity = window.identity();
     if (walk->titleNeeded) walk->choice.title = titleOf(window);
     return true;
   });

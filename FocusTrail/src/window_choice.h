@@ -18,6 +18,7 @@ inline constexpr double MINIMUM_WINDOW_SIDE = 50.0;
 struct WindowChoice {
   std::optional<std::size_t> position;  // of the chosen window in the list, front first
   Value title = false;                  // its name when asked for and a text, else false
+  std::uint64_t identity = 0;           // the OS's identity of the chosen window
 };
 
 // Whether the window belongs to the application with `processIdentifier`, is not fully

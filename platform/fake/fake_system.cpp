@@ -191,6 +191,16 @@ ScriptRun FakeSystem::run(const std::string& source) {
   return scriptHandler ? scriptHandler(source) : ScriptRun{};
 }
 
+platform::AutomationConsent FakeSystem::automationConsent(std::int32_t, bool askUser) {
+  if (!askUser) return consent;
+  ++consentPrompts;
+  return consent = consentAfterPrompt;
+}
+
+std::function<void()> FakeSystem::mainLoopWaker(std::function<void()> onWake) {
+  return [this, onWake = std::move(onWake)] { scheduleOnce(0, onWake); };
+}
+
 bool FakeSystem::isApplicationRunning(std::int32_t processIdentifier) {
   return std::find(quitApplications.begin(), quitApplications.end(), processIdentifier) ==
          quitApplications.end();

@@ -90,6 +90,10 @@ class FakeSystem final : public platform::Backend,
   std::function<ScriptRun(const std::string& source)> scriptHandler;
   std::vector<std::string> scriptSources;    // of every script run, in order
   std::vector<std::int32_t> quitApplications;  // pids no longer running
+  // Automation consent: the answer without the prompt, and the user's answer to the prompt.
+  platform::AutomationConsent consent = platform::AutomationConsent::Permitted;
+  platform::AutomationConsent consentAfterPrompt = platform::AutomationConsent::Permitted;
+  std::size_t consentPrompts = 0;
   bool macOS11OrLater = true;
   bool screenCaptureAllowed = true;
   std::size_t preflightCalls = 0, accessRequests = 0, displayStreamAttempts = 0;
@@ -136,6 +140,11 @@ class FakeSystem final : public platform::Backend,
       const std::function<bool(const platform::WindowDescription&)>& visit) override;
   ScriptRun run(const std::string& source) override;
   bool isApplicationRunning(std::int32_t processIdentifier) override;
+  platform::AutomationConsent automationConsent(std::int32_t processIdentifier,
+                                                bool askUser) override;
+  // A wake runs its callback at the clock's next advance, as a loop runs it after the
+  // callback in progress.
+  std::function<void()> mainLoopWaker(std::function<void()> onWake) override;
   bool isMacOS11OrLater() override { return macOS11OrLater; }
   bool preflightAccess() override;
   void requestAccess() override { ++accessRequests; }

@@ -5,6 +5,7 @@
 #include <CoreGraphics/CoreGraphics.h>
 #import <Foundation/Foundation.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -31,6 +32,12 @@ class WindowInfoDescription final : public quen::platform::WindowDescription {
   // Absent for many windows, and for other applications' windows whenever screen
   // recording is not granted (macOS 10.15 and later).
   OsValue name() const override { return osValueOfEntry(info_, kCGWindowName); }
+  std::uint64_t identity() const override {
+    const OsValue number = osValueOfEntry(info_, kCGWindowNumber);
+    return number.kind == OsValue::Kind::Integer && number.integer > 0
+               ? static_cast<std::uint64_t>(number.integer)
+               : 0;
+  }
 
  private:
   CFDictionaryRef info_;  // owned by the list being walked

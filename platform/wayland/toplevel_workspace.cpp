@@ -11,7 +11,8 @@ constexpr double NOMINAL_SIDE = 10000.0;
 
 class FrontToplevelWindow final : public platform::WindowDescription {
  public:
-  FrontToplevelWindow(std::int32_t pid, const std::string& title) : pid_(pid), title_(title) {}
+  FrontToplevelWindow(ToplevelId id, std::int32_t pid, const std::string& title)
+      : id_(id), pid_(pid), title_(title) {}
   platform::OsValue ownerPid() const override { return platform::OsValue::ofInteger(pid_); }
   platform::OsValue alpha() const override { return platform::OsValue::ofReal(1.0); }
   platform::OsValue bounds() const override {
@@ -23,8 +24,10 @@ class FrontToplevelWindow final : public platform::WindowDescription {
   // The protocol's strings need not be valid UTF-8 (an XWayland window's Latin-1 WM_NAME
   // arrives as is): the record writer replaces each bad sequence with U+FFFD.
   platform::OsValue name() const override { return platform::OsValue::ofText(title_); }
+  std::uint64_t identity() const override { return id_; }
 
  private:
+  ToplevelId id_;
   std::int32_t pid_;
   const std::string& title_;
 };
@@ -59,7 +62,7 @@ bool ToplevelWorkspace::walkOnScreenWindows(
   const std::optional<ToplevelId> front = tracker_.front();
   const Toplevel* toplevel = front ? tracker_.find(*front) : nullptr;
   if (toplevel != nullptr)
-    visit(FrontToplevelWindow(frontPid().value_or(UNKNOWN_PROCESS), toplevel->title));
+    visit(FrontToplevelWindow(*front, frontPid().value_or(UNKNOWN_PROCESS), toplevel->title));
   return true;
 }
 

@@ -52,6 +52,7 @@ class ClientWindowList::Description final : public platform::WindowDescription {
   platform::OsValue alpha() const override { return details().alpha; }
   platform::OsValue bounds() const override { return details().bounds; }
   platform::OsValue name() const override { return details().name; }
+  std::uint64_t identity() const override { return walk_.windows[index_].client; }
 
  private:
   // Fetches this window's details: alone for the first window of its owner that is asked

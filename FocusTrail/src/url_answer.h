@@ -1,0 +1,39 @@
+#pragma once
+
+// What a browser said of its frontmost tab, and what the agent asked it.
+
+#include <cstdint>
+#include <string>
+
+#include "core/record.h"
+
+namespace quen::focus {
+
+// The answer of one query. (false, false) when no query was made, (URL text, false) on
+// success, (false, error code) on failure; a URL and an error code never come together.
+struct UrlAnswer {
+  Value url;
+  Value error;
+  friend bool operator==(const UrlAnswer&, const UrlAnswer&) = default;
+};
+
+// One query: the browser's name and process, and the window in front with its title. Two
+// queries that differ in anything are asked and answered apart, so that a record never
+// pairs a window's title with the URL another window or another page gave.
+struct UrlRequest {
+  std::string appName;
+  std::int32_t pid = 0;
+  std::uint64_t window = 0;  // the OS's identity of the window; 0 when it gives none
+  std::string title;
+  friend bool operator==(const UrlRequest&, const UrlRequest&) = default;
+};
+
+// The code a query that timed out gives, on every platform: the Apple Event Manager's
+// errAETimeout (-1712), "E_AE_KNOWN_OTHER-1712".
+UrlAnswer timedOutAnswer();
+bool isTimedOut(const UrlAnswer& answer);
+
+// "E_AE_KNOWN_OTHER<number>", for an error number without a code of its own.
+UrlAnswer otherErrorAnswer(std::int64_t number);
+
+}  // namespace quen::focus
