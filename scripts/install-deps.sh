@@ -10,7 +10,7 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-res0-dev libxcb-xinput-dev libxcb-xtest0-dev
   libwayland-dev libwayland-bin wayland-protocols
   # a headless X session for the end-to-end tests and the demo
-  xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm
+  xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm xauth
   # a headless Wayland session (sway, with XWayland; foot's windows) for the Wayland tests
   sway xwayland foot
   # real browsers on a private accessibility bus for the browser URL tests

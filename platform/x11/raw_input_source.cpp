@@ -21,6 +21,17 @@ bool isScrollButton(std::uint32_t button) {
   return button >= SCROLL_BUTTON_FIRST && button <= SCROLL_BUTTON_LAST;
 }
 
+// One XISelectEvents request on the root window: `bits` for `device`.
+xcb_void_cookie_t selectOnRoot(Connection& connection, xcb_input_device_id_t device,
+                               std::uint32_t bits, bool checked) {
+  struct {
+    xcb_input_event_mask_t head;
+    std::uint32_t bits;
+  } mask{{device, 1}, bits};
+  return (checked ? xcb_input_xi_select_events_checked : xcb_input_xi_select_events)(
+      connection.get(), connection.root(), 1, &mask.head);
+}
+
 // Whether sequence number `earlier` comes before `later` (both wrap at 2^32).
 bool sequenceBefore(std::uint32_t earlier, std::uint32_t later) {
   return static_cast<std::int32_t>(earlier - later) < 0;
@@ -52,19 +63,31 @@ RawInputEventSource::RawInputEventSource(Connection& connection, EventPump& even
     if (device.data->type == XCB_INPUT_DEVICE_TYPE_MASTER_POINTER)
       masterPointers_.push_back(device.data->deviceid);
   events.onGenericEvent([this](const xcb_ge_generic_event_t& event) { handle(event); });
+  // Selectable for all devices only, apart from the raw events' selection on the masters.
+  if (available_)
+    selectOnRoot(connection, XCB_INPUT_DEVICE_ALL, XCB_INPUT_XI_EVENT_MASK_HIERARCHY, false);
 }
 
 std::optional<platform::MonitorToken> RawInputEventSource::addGlobalMonitor(
     platform::EventMask matching, platform::EventHandler handler) {
-  if (!available_) return std::nullopt;
+  if (!available_) {
+    reportNoRawEvents();
+    return std::nullopt;
+  }
   const platform::MonitorToken token = nextToken_++;
   monitors_.push_back({token, matching, std::move(handler)});
   if (!updateSelection(true)) {
     monitors_.pop_back();
     updateSelection(false);
+    reportNoRawEvents();
     return std::nullopt;
   }
   return token;
+}
+
+void RawInputEventSource::reportNoRawEvents() {
+  connection_.reportUnusable("X11: display " + connection_.displayName() +
+                             " offers no XInput 2 raw events");
 }
 
 void RawInputEventSource::removeMonitor(platform::MonitorToken token) {
@@ -114,9 +137,26 @@ void RawInputEventSource::handle(const xcb_ge_generic_event_t& event) {
         updateSelection(false);
       }
       break;
+    case XCB_INPUT_HIERARCHY:
+      followHierarchy(reinterpret_cast<const xcb_input_hierarchy_event_t&>(event));
+      break;
     default:
       break;
   }
+}
+
+void RawInputEventSource::followHierarchy(const xcb_input_hierarchy_event_t& change) {
+  constexpr std::uint32_t REMOVED = XCB_INPUT_HIERARCHY_MASK_MASTER_REMOVED;
+  if ((change.flags & (XCB_INPUT_HIERARCHY_MASK_MASTER_ADDED | REMOVED)) == 0) return;
+  // The event lists every device as the hierarchy now stands, and those just removed.
+  masterPointers_.clear();
+  for (auto info = xcb_input_hierarchy_infos_iterator(&change); info.rem > 0;
+       xcb_input_hierarchy_info_next(&info))
+    if (info.data->type == XCB_INPUT_DEVICE_TYPE_MASTER_POINTER &&
+        (info.data->flags & REMOVED) == 0)
+      masterPointers_.push_back(info.data->deviceid);
+  // A new master may hold buttons already; a removed one holds none any more.
+  if ((selected_ & XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE) != 0) readHeldButtons();
 }
 
 void RawInputEventSource::handleButton(std::uint32_t button, bool pressed, bool count) {
@@ -208,19 +248,9 @@ bool RawInputEventSource::updateSelection(bool check) {
   const std::uint32_t releases = XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE;
   const bool releasesWereSelected = (selected_ & releases) != 0;
   selected_ = selection;
-  struct {
-    xcb_input_event_mask_t head;
-    std::uint32_t bits;
-  } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, selection};
-  bool accepted = true;
-  if (!check) {
-    xcb_input_xi_select_events(connection_.get(), connection_.root(), 1, &mask.head);
-  } else {
-    const auto cookie =
-        xcb_input_xi_select_events_checked(connection_.get(), connection_.root(), 1, &mask.head);
-    const Reply<xcb_generic_error_t> error(xcb_request_check(connection_.get(), cookie));
-    accepted = error == nullptr;
-  }
+  const auto cookie = selectOnRoot(connection_, XCB_INPUT_DEVICE_ALL_MASTER, selection, check);
+  const bool accepted =
+      !check || own(xcb_request_check(connection_.get(), cookie)) == nullptr;
   // Without release events the count would go stale; with them again, a button may be down.
   if ((selection & releases) == 0) forgetHeldButtons();
   else if (!releasesWereSelected) readHeldButtons();

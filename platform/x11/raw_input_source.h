@@ -4,7 +4,11 @@
 // every device event to any client that selects them there, with no grab and no special
 // privileges. XInput 2.2 is announced first (with 2.0, raw events stop while another client
 // holds a grab) and events are selected on all master devices (all devices would deliver
-// each event twice, once per slave and once per master).
+// each event twice, once per slave and once per master), which covers masters added later.
+// A display that offers no XInput 2 (an X server without it, or a client the SECURITY
+// extension does not trust, as `ssh -X` makes it) or refuses the selection could never show
+// input: the first monitor reports it unusable (Connection::reportUnusable) with the line
+// "X11: display <display> offers no XInput 2 raw events", and the process ends.
 //
 // What counts, in the seam's event types:
 // - a raw press of button 1 is LeftMouseDown, of button 3 RightMouseDown, of button 2 or
@@ -18,7 +22,8 @@
 // Held buttons: counted from raw presses and releases (per button, how many devices hold it),
 // and read from the server (XIQueryPointer on each master pointer) whenever the count may be
 // wrong: when releases start being selected (a drag may be under way), at a release of a
-// button nobody was known to hold, and at each repeating timer while a button is held. Raw
+// button nobody was known to hold, when a master pointer comes or goes (a new seat: the
+// hierarchy changes are followed), and at each repeating timer while a button is held. Raw
 // presses and releases that the server sent before it answered such a read are in the
 // answer already and change no count (an event carries the sequence number of the last
 // request the server had handled); raw motion sent before it is dropped, since whether a
@@ -59,7 +64,8 @@ class RawInputEventSource final : public platform::EventSource {
   RawInputEventSource(Connection& connection, EventPump& events,
                       std::function<bool()> hasRepeatingTimer);
 
-  // None when the server has no XInput 2 or refuses the selection.
+  // None, with the display reported unusable, when the server has no XInput 2 or refuses
+  // the selection.
   std::optional<platform::MonitorToken> addGlobalMonitor(platform::EventMask matching,
                                                          platform::EventHandler handler) override;
   void removeMonitor(platform::MonitorToken token) override;
@@ -79,6 +85,7 @@ class RawInputEventSource final : public platform::EventSource {
   };
 
   void handle(const xcb_ge_generic_event_t& event);
+  void followHierarchy(const xcb_input_hierarchy_event_t& change);
   // `count`: whether the event changes the held buttons (it is newer than the last read).
   void handleButton(std::uint32_t button, bool pressed, bool count);
   // Whether a raw pointer event was sent before the last read of the held buttons.
@@ -90,6 +97,8 @@ class RawInputEventSource final : public platform::EventSource {
   // Sends the selection when it changed; returns whether the server accepted it (checked
   // only when `check`, which costs a round trip).
   bool updateSelection(bool check);
+  // Ends the process: this display shows no input.
+  void reportNoRawEvents();
 
   Connection& connection_;
   std::function<bool()> hasRepeatingTimer_;

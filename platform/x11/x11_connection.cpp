@@ -123,11 +123,14 @@ xcb_void_cookie_t Connection::selectRootEvents(std::uint32_t mask) {
 bool Connection::alive() {
   const int code = xcb_connection_has_error(connection_);
   if (code == 0) return true;
-  if (!lostReported_ && lostHandler_) {
-    lostReported_ = true;
-    lostHandler_("X11: connection to display " + displayName_ + " lost: " + causeOfBreak(code));
-  }
+  reportUnusable("X11: connection to display " + displayName_ + " lost: " + causeOfBreak(code));
   return false;
+}
+
+void Connection::reportUnusable(const std::string& line) {
+  if (lostReported_ || !lostHandler_) return;
+  lostReported_ = true;
+  lostHandler_(line);
 }
 
 void Connection::onLost(std::function<void(const std::string& cause)> handler) {

@@ -51,6 +51,10 @@ class Connection {
   // Whether the connection still works. The first time it is found broken, the handler
   // given to onLost is called (once) with a one-line cause naming the display.
   bool alive();
+  // The display cannot serve this process (it lacks an extension the process needs): the
+  // handler given to onLost is called with `line`, unless it was called before. Once
+  // reported, the process ends as on a lost connection.
+  void reportUnusable(const std::string& line);
   void onLost(std::function<void(const std::string& cause)> handler);
 
  private:

@@ -1,7 +1,7 @@
-// How the agents end, as the parent application sees it: without a display or with one no
-// server holds (at start), when the X server goes away under them, and when the parent
-// hangs up while they sit idle; and that windows vanishing under FocusTrail's poll never
-// hurt its stream.
+// How the agents end, as the parent application sees it: without a display, with one no
+// server holds or (InputTrail) one that shows it no XInput 2 (at start), when the X server
+// goes away under them, and when the parent hangs up while they sit idle; and that windows
+// vanishing under FocusTrail's poll never hurt its stream.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,12 +19,13 @@ namespace {
 
 constexpr Milliseconds EXIT_TIMEOUT{10000};
 
-enum class Ending { NoDisplay, DisplayWithoutServer, ServerKilled, ParentHangsUp };
+enum class Ending { NoDisplay, DisplayWithoutServer, NoXInput2, ServerKilled, ParentHangsUp };
 
 using EndRow = std::tuple<Agent, Ending>;
 
 std::string nameOf(const ::testing::TestParamInfo<EndRow>& row) {
-  const char* endings[] = {"NoDisplay", "DisplayWithoutServer", "ServerKilled", "ParentHangsUp"};
+  const char* endings[] = {"NoDisplay", "DisplayWithoutServer", "NoXInput2", "ServerKilled",
+                           "ParentHangsUp"};
   return std::string(std::get<0>(row.param) == Agent::FocusTrail ? "FocusTrail" : "InputTrail") +
          endings[static_cast<int>(std::get<1>(row.param))];
 }
@@ -51,11 +52,21 @@ TEST_P(AgentEndTest, EndsAsTheParentExpects) {
     changes["DISPLAY"] = ":" + std::to_string(unused);
     expectedLine = "X11: cannot open display :" + std::to_string(unused) + "\n";
   }
+  if (ending == Ending::NoXInput2) {
+    // The SECURITY extension hides XInput from a client it does not trust (as `ssh -X` does).
+    const auto cookie = applicationsDirectory().parent_path() / "untrusted-xauthority";
+    auto xauth = ChildProcess::spawn(
+        {"/usr/bin/xauth", "-f", cookie, "generate", display(), ".", "untrusted"},
+        {{"DISPLAY", display()}});
+    ASSERT_TRUE(xauth && xauth->waitForExit(EXIT_TIMEOUT).value_or(ExitStatus()).exitCode == 0);
+    changes["XAUTHORITY"] = cookie;
+    expectedLine = "X11: display " + display() + " offers no XInput 2 raw events\n";
+  }
   XClient client(display());
   if (agentKind == Agent::FocusTrail) client.activate(client.open({.title = "Connected"}));
   auto agent = startAgent(agentKind, true, changes);
   ASSERT_TRUE(agent);
-  const bool atStart = ending == Ending::NoDisplay || ending == Ending::DisplayWithoutServer;
+  const bool atStart = ending < Ending::ServerKilled;
   if (!atStart) {
     // Its first line shows it in its loop; nothing changes after it, so it sits idle.
     ASSERT_TRUE(agent->nextRecord()) << "no first line";
@@ -92,6 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(Ending::NoDisplay, Ending::DisplayWithoutServer,
                                          Ending::ServerKilled, Ending::ParentHangsUp)),
     nameOf);
+INSTANTIATE_TEST_SUITE_P(InputTrailOnly, AgentEndTest,
+                         ::testing::Values(EndRow(Agent::InputTrail, Ending::NoXInput2)), nameOf);
 
 class WindowChurnTest : public AgentTest {
  protected:

@@ -90,5 +90,12 @@ TEST_F(InputTrailTest, DragUnderWayAtLaunchIsNoMoveAndKeysNeedTheirFlag) {
   });
 }
 
+TEST_F(InputTrailTest, DragOnASeatAddedLaterIsNoMove) {
+  ASSERT_NO_FATAL_FAILURE(startAgentAndReadLaunchLine(/*keysNeeded=*/false));
+  client_->addSeatForInput();
+  // The button stays held across a second's end, where the agent reads the held buttons.
+  expectRows({{"down 1", CLICK}, {"move 30 20 move -10 5 up 1 click 3", CLICK}});
+}
+
 }  // namespace
 }  // namespace quen::testing

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <xcb/xcb_icccm.h>
 #include <xcb/xcb_keysyms.h>
+#include <xcb/xinput.h>
 #include <xcb/xtest.h>
 
 #include <cmath>
@@ -188,6 +189,26 @@ void XClient::input(std::string_view actions) {
         xcb_test_fake_input(connection_, type, detail, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
   }
   sync(connection_);
+}
+
+void XClient::addSeatForInput() {
+  struct {
+    xcb_input_add_master_t head;
+    char name[12];  // padded to whole words
+  } change{{XCB_INPUT_HIERARCHY_CHANGE_TYPE_ADD_MASTER, sizeof change / 4, 9, 1, 1}, "quen seat"};
+  xcb_input_xi_change_hierarchy(connection_, 1,
+                                reinterpret_cast<xcb_input_hierarchy_change_t*>(&change));
+  const Reply<xcb_input_xi_query_device_reply_t> devices(xcb_input_xi_query_device_reply(
+      connection_, xcb_input_xi_query_device(connection_, XCB_INPUT_DEVICE_ALL_MASTER), nullptr));
+  for (auto device = xcb_input_xi_query_device_infos_iterator(devices.get());
+       devices && device.rem > 0; xcb_input_xi_device_info_next(&device))
+    if (std::string_view(xcb_input_xi_device_info_name(device.data), device.data->name_len) ==
+        "quen seat pointer") {
+      xcb_input_xi_set_client_pointer(connection_, XCB_WINDOW_NONE, device.data->deviceid);
+      sync(connection_);
+      return;
+    }
+  ADD_FAILURE() << "no new seat";
 }
 
 }  // namespace quen::testing

@@ -52,6 +52,9 @@ class XClient {
   // "move dx dy" (relative), "click N", "down N", "up N" (buttons), "key K", "keydown K",
   // "keyup K" (K a keysym name this client knows: a, b, eacute, Shift_L, Control_L).
   void input(std::string_view actions);
+  // Adds a master pointer and keyboard (a new seat) and makes its pointer this client's, so
+  // that XTEST's pointer input goes through the new seat from then on.
+  void addSeatForInput();
 
  private:
   xcb_connection_t* connection_;
