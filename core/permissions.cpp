@@ -15,10 +15,10 @@ bool hasPermissionScreenRecordingShowPromt(platform::ScreenCapture& screen) {
   return screen.canCreateDisplayStream();
 }
 
-bool isAccessibilityTrusted(platform::Accessibility& accessibility) {
-  // kAXTrustedCheckOptionPrompt is always true, so that every failed check lets the OS
-  // ask the user again.
-  return accessibility.isProcessTrusted(true);
+bool isAccessibilityTrusted(platform::Accessibility& accessibility, bool showPrompt) {
+  // kAXTrustedCheckOptionPrompt: every failed check that may prompt lets the OS ask the user
+  // again.
+  return accessibility.isProcessTrusted(showPrompt);
 }
 
 }  // namespace quen

@@ -15,7 +15,10 @@ inline constexpr double PERMISSIONS_MANUAL_CHECK_INTERVAL = 60.0;  // seconds
 // display stream can be created.
 bool hasPermissionScreenRecordingShowPromt(platform::ScreenCapture& screen);
 
-// Whether the process is trusted for accessibility, always asking with the prompt option.
-bool isAccessibilityTrusted(platform::Accessibility& accessibility);
+// Whether the process is trusted for accessibility. With `showPrompt` (the launch check and
+// the periodic re-check), an untrusted process lets the OS ask the user again; without it
+// (the re-check after a notification that trust may have changed, which any application's
+// change posts), the trust state is only read.
+bool isAccessibilityTrusted(platform::Accessibility& accessibility, bool showPrompt = true);
 
 }  // namespace quen

@@ -11,7 +11,7 @@ namespace {
 
 // Screen capture from macOS 11: the preflight decides, and every probe that fails requests
 // access again; before 11, whether a display stream can be made. Accessibility trust is
-// always asked with the prompt.
+// asked with the prompt unless the caller says otherwise.
 TEST(PermissionProbeTest, TwoProbesOfEachPermission) {
   const struct {
     bool macOS11, allowed;

@@ -4,7 +4,7 @@
 # errors and an unguarded use of an API newer than the slice's minimum as an error. It
 # compiles only; nothing is linked.
 #
-#   MACOS_SDK_ROOT=/path/to/MacOSX.sdk scripts/check-macos.sh [--cmake-build]
+#   MACOS_SDK_ROOT=/path/to/MacOSX.sdk scripts/check-macos.sh [--analyze] [--cmake-build]
 #
 # 1. Configures the project for macOS (cmake/MacOSCrossCheck.cmake, tests and benchmarks
 #    off). The sources to check are those of the configured targets, that is every source
@@ -12,7 +12,12 @@
 #    is checked too: ARC for every .mm, both slices with their own minimums for every
 #    object, and the Info.plist embedded in each agent.
 # 2. Compiles every source on its own, for each slice.
-# 3. With --cmake-build, also compiles every object with CMake's own command lines (one
+# 3. With --analyze, also runs the Clang Static Analyzer over every source that compiled,
+#    with the same options and the checkers core, cplusplus, unix, osx and nullability; each
+#    finding is an error, and a false positive is explained in a comment at its line. The
+#    backend (platform/macos) is analyzed for each slice, the portable sources, whose code
+#    is the same for both, for the first.
+# 4. With --cmake-build, also compiles every object with CMake's own command lines (one
 #    universal object per source, the slices joined by lipo) and checks each object's
 #    slices and minimums.
 #
@@ -27,10 +32,12 @@ if [ -z "${MACOS_SDK_ROOT:-}" ]; then
   exit 0
 fi
 cmake_build=false
+analyze=false
 for argument in "$@"; do
   case "$argument" in
+    --analyze) analyze=true ;;
     --cmake-build) cmake_build=true ;;
-    *) echo "usage: MACOS_SDK_ROOT=<sdk> $0 [--cmake-build]" >&2; exit 2 ;;
+    *) echo "usage: MACOS_SDK_ROOT=<sdk> $0 [--analyze] [--cmake-build]" >&2; exit 2 ;;
   esac
 done
 sdk=$(cd "$MACOS_SDK_ROOT" 2>/dev/null && pwd) || {
@@ -155,34 +162,58 @@ if [ ! -d "$sdk/usr/include" ]; then
 fi
 [ -d "$gtest_directory" ] && layout+=(-isystem "$gtest_directory")
 export CHECK_SDK=$sdk CHECK_WORK=$work CHECK_LAYOUT="${layout[*]}"
-compile_one() {
-  local slice=$1 file=$2 language=c++ arc=()
+# Compiles (step "objects") or analyzes (step "analysis") one source for one slice; the
+# output stays in <work>/<step>/<slice>/<file>.log only when the step failed.
+check_one() {
+  local step=$1 slice=$2 file=$3 language=c++ arc=() action
   if [[ "$file" == *.mm ]]; then language=objective-c++; arc=(-fobjc-arc); fi
-  local object="$CHECK_WORK/objects/$slice/$file.o"
-  mkdir -p "$(dirname "$object")"
+  local output="$CHECK_WORK/$step/$slice/$file"
+  mkdir -p "$(dirname "$output")"
+  if [ "$step" = objects ]; then
+    action=(-c -o "$output.o")
+  else
+    action=(--analyze --analyzer-no-default-checks --analyzer-output text
+            -Xanalyzer "-analyzer-checker=core,cplusplus,unix,osx,nullability"
+            -Xanalyzer -analyzer-werror -o "$output.plist")
+  fi
   # shellcheck disable=SC2086  # CHECK_LAYOUT is a list of options
   if "$QUEN_CHECK_CLANG" --target="$slice" -isysroot "$CHECK_SDK" $CHECK_LAYOUT -I . \
       -std=c++20 -x "$language" "${arc[@]}" -Wall -Wextra -Wpedantic -Wshadow \
       -Wnon-virtual-dtor -Werror -Werror=unguarded-availability \
-      -Werror=unguarded-availability-new -c "$file" -o "$object" >"$object.log" 2>&1; then
-    rm -f "$object.log"
+      -Werror=unguarded-availability-new "${action[@]}" "$file" >"$output.log" 2>&1; then
+    rm -f "$output.log"
   fi
 }
-export -f compile_one
-rm -rf "$work/objects"
-# shellcheck disable=SC2016  # $1 and $2 are expanded by the shell that xargs starts
-for slice in "${slices[@]}"; do
-  for file in "${sources[@]}"; do printf '%s\0%s\0' "$slice" "$file"; done
-done | xargs -0 -n 2 -P "$jobs" bash -c 'compile_one "$1" "$2"' compile_one
-for slice in "${slices[@]}"; do
-  for file in "${sources[@]}"; do
-    log="$work/objects/$slice/$file.o.log"
-    if [ -f "$log" ]; then
-      fail "$file for $slice (full output: $log)"
-      head -n 20 "$log" | sed 's/^/    /'
-    fi
+export -f check_one
+# Runs one step over every source that compiled, for each slice, and reports each failure.
+run_step() {
+  local step=$1 what=$2 slice file log
+  rm -rf "${work:?}/$step"
+  # shellcheck disable=SC2016  # $1 to $3 are expanded by the shell that xargs starts
+  for slice in "${slices[@]}"; do
+    for file in "${sources[@]}"; do
+      if [ "$step" = analysis ]; then
+        [ -f "$work/objects/$slice/$file.log" ] && continue
+        [ "$slice" != "${slices[0]}" ] && [[ "$file" != platform/macos/* ]] && continue
+      fi
+      printf '%s\0%s\0%s\0' "$step" "$slice" "$file"
+    done
+  done | xargs -0 -n 3 -P "$jobs" bash -c 'check_one "$1" "$2" "$3"' check_one
+  for slice in "${slices[@]}"; do
+    for file in "${sources[@]}"; do
+      log="$work/$step/$slice/$file.log"
+      if [ -f "$log" ]; then
+        fail "$what $file for $slice (full output: $log)"
+        head -n 20 "$log" | sed 's/^/    /'
+      fi
+    done
   done
-done
+}
+run_step objects "compile"
+if $analyze; then
+  echo "== analyze ${#sources[@]} sources for ${slices[*]} (Clang Static Analyzer)"
+  run_step analysis "analyze"
+fi
 
 if $cmake_build; then
   echo "== compile every object with CMake's command lines (universal objects)"
@@ -215,4 +246,6 @@ if [ "$failures" -ne 0 ]; then
   echo "macOS compile check FAILED ($failures problems)"
   exit 1
 fi
-echo "macOS compile check passed: ${#sources[@]} sources for ${slices[*]}"
+analyzed=""
+$analyze && analyzed=", analyzed with no findings"
+echo "macOS compile check passed: ${#sources[@]} sources for ${slices[*]}$analyzed"

@@ -28,5 +28,5 @@ cmake --preset fuzz -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build --preset fuzz -j "$jobs" --target fuzz_flag_value fuzz_json_writer
 scripts/run-fuzzers.sh build/fuzz "${FUZZ_SECONDS:-15}"
 
-echo "== macOS compile check"
-scripts/check-macos.sh
+echo "== macOS compile check and static analysis"
+scripts/check-macos.sh --analyze

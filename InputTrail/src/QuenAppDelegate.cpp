@@ -46,10 +46,12 @@ void QuenAppDelegate::schedulePermissionChecks() {
                                        [this] { permissionsAllUpdate(); });
   if (!FEAT_PERMISSIONS_USE_ACCESS) return;
   // Each announcement gets its own re-check; announcements are not merged. The OS posts
-  // the news before the new trust state can be read, hence the delay.
+  // the news before the new trust state can be read, hence the delay. Any application's
+  // trust change is announced, so this re-check never shows the prompt: the launch check and
+  // the periodic one do.
   backend_.accessibility().observeTrustChanges([this] {
     backend_.runLoop().scheduleOnce(TRUST_CHANGE_RECHECK_DELAY,
-                                    [this] { permissionsAccessUpdate(); });
+                                    [this] { permissionsAccessUpdate(false); });
   });
 }
 
@@ -86,8 +88,9 @@ void QuenAppDelegate::permissionsScreenUpdate() {
                    permissionsRunningAccessibility);
 }
 
-void QuenAppDelegate::permissionsAccessUpdate() {
-  storePermissions(permissionsRunningScreen, isAccessibilityTrusted(backend_.accessibility()));
+void QuenAppDelegate::permissionsAccessUpdate(bool showPrompt) {
+  storePermissions(permissionsRunningScreen,
+                   isAccessibilityTrusted(backend_.accessibility(), showPrompt));
   if (!eventMonitorKeyboard) return;
   if (permissionsRunningAccessibility)
     eventMonitorKeyboard->startIfNotRunning();

@@ -44,9 +44,9 @@ class QuenAppDelegate {
 
   // Probes screen-recording access (never scheduled by this agent).
   void permissionsScreenUpdate();
-  // Probes accessibility trust, with the OS's prompt, then runs the keyboard monitor
-  // exactly while the process is trusted.
-  void permissionsAccessUpdate();
+  // Probes accessibility trust, with the OS's prompt unless `showPrompt` is false, then runs
+  // the keyboard monitor exactly while the process is trusted.
+  void permissionsAccessUpdate(bool showPrompt = true);
   // The periodic re-check: accessibility, when it matters to this agent.
   void permissionsAllUpdate();
 

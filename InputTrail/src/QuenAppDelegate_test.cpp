@@ -1,5 +1,6 @@
 // The stream as the parent reads it, over virtual time on the fake OS: the error attachment
-// each event carries. What each second reports is the simulated day's (soak_test.cpp).
+// each event carries, and which trust checks may show the prompt. What each second reports
+// is the simulated day's (soak_test.cpp).
 
 #include "InputTrail/src/QuenAppDelegate.h"
 
@@ -7,6 +8,7 @@
 
 #include <vector>
 
+#include "core/permissions.h"
 #include "tests/support/input_agent_harness.h"
 
 namespace quen::input {
@@ -17,6 +19,7 @@ using testing::defaults;
 using testing::Json;
 using testing::report;
 using InputStreamTest = testing::InputAgentTest;
+using InputTrustTest = testing::InputAgentTest;
 
 constexpr EventType MOVE = EventType::MouseMoved, LEFT = EventType::LeftMouseDown;
 
@@ -37,6 +40,21 @@ TEST_F(InputStreamTest, LastEventOfTheSecondDecidesTheAttachment) {
   });
   EXPECT_EQ(records(), (std::vector<Json>{defaults(), report(true, true, false, false),
                                           report(false, true, false, true)}));
+}
+
+// Any application's trust change posts the notification: the re-check a second later reads
+// trust without the prompt (and still starts the keyboard monitor); only the launch check
+// and the minute's re-check may show it.
+TEST_F(InputTrustTest, NotificationRecheckNeverPrompts) {
+  system.trusted = false;
+  launch(true, false);
+  system.trusted = true;
+  system.postTrustChanged();
+  system.advance(TRUST_CHANGE_RECHECK_DELAY);
+  EXPECT_TRUE(system.hasMonitorFor(KEY_RELEASE_MASK));
+  system.advance(PERMISSIONS_MANUAL_CHECK_INTERVAL);
+  EXPECT_EQ(system.trustChecks, 3u);
+  EXPECT_EQ(system.trustChecksWithoutPrompt, 1u);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 // The macOS implementations of the seam's services, each in its own file. Plain C++ so
 // that the backend can own them without knowing their Objective-C insides. Every service
-// is used on the main thread only; each one made here lives until the process ends.
+// is used on the main thread only, except the script service: the URL worker's one thread
+// uses it, and it keeps every object it makes on that thread. Each one made here lives
+// until the process ends.
 
 #include <memory>
 
@@ -18,7 +20,8 @@ std::unique_ptr<platform::Activity> makeActivity();
 std::unique_ptr<platform::Workspace> makeWorkspace();
 // CGWindowListCopyWindowInfo.
 std::unique_ptr<platform::WindowList> makeWindowList();
-// NSAppleScript.
+// NSAppleScript, the kernel's process table and the Apple Event Manager's Automation
+// consent check (AEDeterminePermissionToAutomateTarget).
 std::unique_ptr<platform::ScriptService> makeScriptService();
 // CoreGraphics screen-capture access.
 std::unique_ptr<platform::ScreenCapture> makeScreenCapture();
