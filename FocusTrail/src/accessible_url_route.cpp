@@ -30,7 +30,7 @@ AccessibleUrlRoute::AccessibleUrlRoute(platform::AccessibilityBus& bus,
                                        std::function<double()> monotonicSeconds)
     : bus_(bus), now_(std::move(monotonicSeconds)) {}
 
-UrlAnswer AccessibleUrlRoute::query(const UrlRequest& request, std::stop_token stop) {
+UrlAnswer AccessibleUrlRoute::query(const UrlRequest& request, StopToken stop) {
   stop_ = std::move(stop);
   const std::int32_t pid = request.pid;
   // The bus is asked by process: one the OS could not name has no URL and no code.
@@ -65,7 +65,7 @@ UrlAnswer AccessibleUrlRoute::query(const UrlRequest& request, std::stop_token s
 bool AccessibleUrlRoute::check(BusCall result, std::int32_t pid) {
   ++calls_;
   // A worker that is asked to stop makes no further call: the query ends with nothing known.
-  if (stop_.stop_requested()) {
+  if (stop_.stopRequested()) {
     failed_ = {false, false};
     return false;
   }

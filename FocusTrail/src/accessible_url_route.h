@@ -14,7 +14,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <stop_token>
 #include <string>
 
 #include "FocusTrail/src/url_answer.h"
@@ -39,7 +38,7 @@ class AccessibleUrlRoute {
   // application that fails to answer is passed over. Once `stop` is requested, no further
   // call is made and the answer is (false, false). A process the OS could not name (a pid
   // of 0 or less) gets (false, false) without a call.
-  UrlAnswer query(const UrlRequest& request, std::stop_token stop = {});
+  UrlAnswer query(const UrlRequest& request, StopToken stop = {});
 
   // How many bus calls the route has made, for the benchmark.
   std::uint64_t callCount() const { return calls_; }
@@ -71,7 +70,7 @@ class AccessibleUrlRoute {
   std::map<std::int32_t, platform::AccessibleObject> applicationByPid_;
   std::optional<CachedFrame> frame_;
   UrlAnswer failed_;
-  std::stop_token stop_;  // of the query in progress
+  StopToken stop_;  // of the query in progress
   std::uint64_t calls_ = 0;
 };
 

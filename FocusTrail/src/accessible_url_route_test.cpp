@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
-#include <stop_token>
 #include <set>
 
 #include "FocusTrail/src/accessible_url_source.h"
@@ -31,7 +31,7 @@ class FakeAccessibilityBus final : public platform::AccessibilityBus {
   std::map<std::string, Node> nodes;  // by path
   std::map<std::string, BusCall> failing;
   std::string stopAt;  // a call on this object asks the query to stop
-  std::stop_source stopper;
+  std::atomic<bool> stopped{false};
   int calls = 0;
 
   BusCall connect() override { return enabled ? BusCall::Done : BusCall::Unreachable; }
@@ -62,7 +62,7 @@ class FakeAccessibilityBus final : public platform::AccessibilityBus {
   template <typename Fill>
   BusCall answer(const std::string& key, Fill fill) {
     ++calls;
-    if (key == stopAt) stopper.request_stop();
+    if (key == stopAt) stopped = true;
     if (const auto failure = failing.find(key); failure != failing.end()) return failure->second;
     fill();
     return BusCall::Done;
@@ -88,7 +88,7 @@ class AccessibleUrlRouteTest : public ::testing::Test {
     bus.nodes["/doc/two"].attributes = {{"URI", "https://b.example/?q=1#x"}};
   }
   UrlAnswer ask(const std::string& title = "One", std::uint64_t window = 0, std::int32_t pid = 40) {
-    return route.query(UrlRequest{"Chromium", pid, window, title}, bus.stopper.get_token());
+    return route.query(UrlRequest{"Chromium", pid, window, title}, StopToken(&bus.stopped));
   }
 
   FakeAccessibilityBus bus;

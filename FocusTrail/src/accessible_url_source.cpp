@@ -60,7 +60,7 @@ UrlSource accessibleUrlSource(std::unique_ptr<platform::AccessibilityBus> bus) {
     AccessibleUrlRoute route;
   };
   auto shared = std::make_shared<Route>(std::move(bus));
-  return [shared](const UrlRequest& request, std::stop_token stop) {
+  return [shared](const UrlRequest& request, StopToken stop) {
     return shared->route.query(request, std::move(stop));
   };
 }

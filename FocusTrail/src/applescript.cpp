@@ -58,7 +58,7 @@ bool isScriptableBrowser(std::string_view appName) { return findBrowser(appName)
 UrlSource scriptUrlSource(platform::ScriptService& scripts) {
   // The processes whose consent was looked at, kept on the worker's thread.
   auto consentChecked = std::make_shared<std::set<std::int32_t>>();
-  return [&scripts, consentChecked](const UrlRequest& request, std::stop_token) -> UrlAnswer {
+  return [&scripts, consentChecked](const UrlRequest& request, StopToken) -> UrlAnswer {
     const BrowserBinding* binding = findBrowser(request.appName);
     if (binding == nullptr) return {false, false};
     if (!scripts.isApplicationRunning(request.pid)) return otherErrorAnswer(procNotFound);

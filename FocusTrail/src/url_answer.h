@@ -2,6 +2,7 @@
 
 // What a browser said of its frontmost tab, and what the agent asked it.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,17 @@ struct UrlRequest {
   std::uint64_t window = 0;  // the OS's identity of the window; 0 when it gives none
   std::string title;
   friend bool operator==(const UrlRequest&, const UrlRequest&) = default;
+};
+
+// Whether the worker was asked to stop (the agent is ending); never, outside a worker.
+class StopToken {
+ public:
+  StopToken() = default;
+  explicit StopToken(const std::atomic<bool>* stopping) : stopping_(stopping) {}
+  bool stopRequested() const { return stopping_ != nullptr && stopping_->load(); }
+
+ private:
+  const std::atomic<bool>* stopping_ = nullptr;
 };
 
 // The code a query that timed out gives, on every platform: the Apple Event Manager's

@@ -7,10 +7,14 @@ namespace quen::focus {
 ThreadUrlWorker::ThreadUrlWorker(UrlSource source, std::function<void()> wake)
     : source_(std::move(source)),
       wake_(std::move(wake)),
-      worker_([this](std::stop_token stop) { serve(std::move(stop)); }) {}
+      worker_([this] { serve(); }) {}
 
 ThreadUrlWorker::~ThreadUrlWorker() {
-  worker_.request_stop();
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  requested_.notify_one();
   worker_.join();
 }
 
@@ -27,15 +31,17 @@ std::optional<AnsweredUrl> ThreadUrlWorker::latest() {
   return latest_;
 }
 
-void ThreadUrlWorker::serve(std::stop_token stop) {
+void ThreadUrlWorker::serve() {
   std::unique_lock lock(mutex_);
-  while (requested_.wait(lock, stop, [this] { return request_.has_value(); })) {
+  while (true) {
+    requested_.wait(lock, [this] { return stopping_ || request_.has_value(); });
+    if (stopping_) return;
     UrlRequest request = std::move(*request_);
     request_.reset();
     lock.unlock();
-    UrlAnswer answer = source_(request, stop);
+    UrlAnswer answer = source_(request, StopToken(&stopping_));
     lock.lock();
-    if (stop.stop_requested()) return;
+    if (stopping_) return;
     const bool changed =
         !latest_ || !(latest_->request == request) || !(latest_->answer == answer);
     latest_ = AnsweredUrl{std::move(request), std::move(answer), ++answers_};

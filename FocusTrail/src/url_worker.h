@@ -5,13 +5,13 @@
 // thread asks and reads the latest answer without waiting; the worker wakes the main loop
 // when it has an answer the main thread has not seen.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stop_token>
 #include <thread>
 
 #include "FocusTrail/src/url_answer.h"
@@ -20,7 +20,7 @@ namespace quen::focus {
 
 // Answers one query on the worker's thread. It may take as long as the browser does; a
 // source that makes several calls stops between them once `stop` is requested.
-using UrlSource = std::function<UrlAnswer(const UrlRequest& request, std::stop_token stop)>;
+using UrlSource = std::function<UrlAnswer(const UrlRequest& request, StopToken stop)>;
 
 struct AnsweredUrl {
   UrlRequest request;
@@ -54,16 +54,17 @@ class ThreadUrlWorker final : public UrlWorker {
   std::optional<AnsweredUrl> latest() override;
 
  private:
-  void serve(std::stop_token stop);
+  void serve();
 
   UrlSource source_;
   std::function<void()> wake_;
+  std::atomic<bool> stopping_{false};
   std::mutex mutex_;
-  std::condition_variable_any requested_;
+  std::condition_variable requested_;
   std::optional<UrlRequest> request_;
   std::optional<AnsweredUrl> latest_;
   std::uint64_t answers_ = 0;
-  std::jthread worker_;  // last: started once every member above exists
+  std::thread worker_;  // last: started once every member above exists
 };
 
 // The thread worker, as the agent makes it.

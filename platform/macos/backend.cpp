@@ -1,3 +1,6 @@
+#include <dispatch/dispatch.h>
+
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,6 +43,17 @@ class MacBackend final : public platform::Backend {
   }
   platform::StandardOutput& standardOutput() override {
     return madeOnFirstUse(standardOutput_, makeStandardOutput);
+  }
+  // Each call, from any thread, queues one run of `onWake` on the main queue, which the
+  // run loop serves after the callback in progress.
+  std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
+    using Wake = std::shared_ptr<std::function<void()>>;
+    return [wake = std::make_shared<std::function<void()>>(std::move(onWake))] {
+      dispatch_async_f(dispatch_get_main_queue(), new Wake(wake), [](void* context) {
+        const std::unique_ptr<Wake> owned(static_cast<Wake*>(context));
+        (**owned)();
+      });
+    };
   }
 
  private:
