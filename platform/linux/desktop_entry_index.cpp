@@ -1,13 +1,13 @@
 #include "platform/linux/desktop_entry_index.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
+
+#include "platform/linux/small_file.h"
 
 namespace quen::linux_platform {
 
@@ -24,23 +24,11 @@ std::string lowercase(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> readSmallFile(const std::string& path) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return std::nullopt;
-  std::optional<std::string> text;
-  struct stat status {};
-  if (::fstat(descriptor, &status) == 0 && status.st_size >= 0 &&
-      static_cast<std::size_t>(status.st_size) <= LARGEST_ENTRY_FILE) {
-    text.emplace(static_cast<std::size_t>(status.st_size), '\0');
-    std::size_t filled = 0;
-    while (filled < text->size()) {
-      const ssize_t count = ::read(descriptor, text->data() + filled, text->size() - filled);
-      if (count <= 0) break;
-      filled += static_cast<std::size_t>(count);
-    }
-    text->resize(filled);
-  }
-  ::close(descriptor);
+// A larger file is taken for no desktop entry. Entries may be links (Flatpak exports its
+// applications' entries as links).
+std::optional<std::string> readEntryFile(const std::string& path) {
+  auto text = readSmallRegularFile(path, LARGEST_ENTRY_FILE + 1, FinalLink::Follow);
+  if (text && text->size() > LARGEST_ENTRY_FILE) return std::nullopt;
   return text;
 }
 
@@ -155,7 +143,7 @@ void DesktopEntryIndex::scanDirectory(const std::string& directory) {
   }
   std::sort(files.begin(), files.end());
   for (const fs::path& relative : files) {
-    const auto text = readSmallFile(directory + "/" + relative.string());
+    const auto text = readEntryFile(directory + "/" + relative.string());
     if (!text) continue;
     if (auto entry = parseDesktopEntry(*text, entryId(relative), nameKeys_))
       addEntry(std::move(*entry));
