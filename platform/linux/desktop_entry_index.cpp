@@ -125,6 +125,7 @@ void DesktopEntryIndex::scan() {
   for (auto* map : {&byId_, &byLowerId_, &byWmClass_, &byExecutable_, &byProcessName_})
     map->clear();
   for (const std::string& directory : directories_) scanDirectory(directory);
+  indexPrograms();
 }
 
 void DesktopEntryIndex::scanDirectory(const std::string& directory) {
@@ -159,12 +160,36 @@ void DesktopEntryIndex::addEntry(DesktopEntry entry) {
   if (!entry.hidden) {
     addKey(byLowerId_, lowercase(entry.id), index);
     addKey(byWmClass_, lowercase(entry.startupWmClass), index);
-    addKey(byExecutable_, entry.executableName, index);
-    addKey(byExecutable_, entry.tryExecutableName, index);
-    addKey(byProcessName_, entry.executableName.substr(0, PROCESS_NAME_LENGTH), index);
-    addKey(byProcessName_, entry.tryExecutableName.substr(0, PROCESS_NAME_LENGTH), index);
   }
   entries_.push_back(std::move(entry));
+}
+
+// Several entries may run one program (foot.desktop "foot", foot-server.desktop "foot
+// --server"). The program names the entry named after it, else one whose Exec gives it no
+// arguments of its own, else the first found.
+void DesktopEntryIndex::indexPrograms() {
+  struct Candidate {
+    int preference;
+    std::size_t index;
+    const std::string* program;
+  };
+  std::vector<Candidate> candidates;
+  for (std::size_t index = 0; index < entries_.size(); ++index) {
+    const DesktopEntry& entry = entries_[index];
+    if (entry.hidden) continue;
+    for (const std::string* program : {&entry.executableName, &entry.tryExecutableName})
+      if (!program->empty())
+        candidates.push_back({entry.id == *program ? 0 : entry.execHasArguments ? 2 : 1, index,
+                              program});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& left, const Candidate& right) {
+                     return left.preference < right.preference;
+                   });
+  for (const Candidate& candidate : candidates) {
+    addKey(byExecutable_, *candidate.program, candidate.index);
+    addKey(byProcessName_, candidate.program->substr(0, PROCESS_NAME_LENGTH), candidate.index);
+  }
 }
 
 bool DesktopEntryIndex::directoriesChanged() const {
