@@ -66,20 +66,11 @@ TEST(JsonLineTest, OnlyQuotesReverseSolidiAndControlCharactersAreEscaped) {
             R"(\u001d\u001e\u001f>")");
 }
 
-// One U+FFFD per maximal subpart of ill-formed UTF-8 (the Unicode Standard, chapter 3,
-// "U+FFFD Substitution of Maximal Subparts"), in keys and array elements too.
+// One U+FFFD per maximal subpart of ill-formed UTF-8 (core/utf8_test.cpp has the rules), in
+// values, keys and array elements, a truncated sequence at the end included.
 TEST(JsonLineTest, InvalidUtf8IsReplacedPerMaximalSubpart) {
-  const struct {
-    std::string text, expected;
-  } rows[] = {
-      {"\xF5\xF8\xFC\xFE\xFF", "?????"}, {"\xC1\xBF", "??"}, {"\xE0\x9F\xBF", "???"},
-      {"\xED\xA0\x80", "???"}, {"\xF0\x8F\xBF\xBF", "????"}, {"\xF4\x90\x80\x80", "????"},
-      {"\xC3", "?"}, {"\xF0\x9F\x98", "?"},
-      {"\xF0\x9F\x98" "x", "?x"}, {"\xE6\x97\xF0\x9F\x98\x80", "?\xF0\x9F\x98\x80"},
-      {"a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d", "a???b?c??d"},
-  };
-  for (const auto& row : rows)
-    EXPECT_EQ(written(row.text, replaced(row.expected)), '"' + replaced(row.expected) + '"');
+  const std::string text = "a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d\xF0\x9F\x98";
+  EXPECT_EQ(written(text, replaced("a???b?c??d?")), '"' + replaced("a???b?c??d?") + '"');
   const Record readBack{{replaced("k?"), Array{replaced("?"), "ok"}}};
   EXPECT_EQ(lineFor({{"k\xFF", Array{"\xC0", "ok"}}}, readBack), replaced(R"({"k?":["?","ok"]})"));
 }

@@ -63,6 +63,13 @@ std::string nextWord(std::string_view& line) {
   return word;
 }
 
+// The Desktop Entry Specification's field codes, deprecated ones included; "%%" is a
+// literal percent sign, an argument like any other.
+bool isFieldCode(std::string_view word) {
+  return word.size() == 2 && word[0] == '%' &&
+         std::string_view("fFuUdDnNickvm").find(word[1]) != std::string_view::npos;
+}
+
 struct RawEntry {
   std::optional<std::string> type, name, startupWmClass, exec, tryExec, hidden;
   std::vector<std::pair<std::string, std::string>> localizedNames;
@@ -141,20 +148,27 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
     }
   }
   entry.startupWmClass = raw.startupWmClass.value_or("");
-  entry.executableName = raw.exec ? programOfExec(*raw.exec) : "";
+  if (raw.exec) {
+    ExecProgram program = programOfExec(*raw.exec);
+    entry.executableName = std::move(program.name);
+    entry.execHasArguments = program.hasArguments;
+  }
   entry.tryExecutableName = raw.tryExec ? baseName(trim(*raw.tryExec)) : "";
   entry.hidden = raw.hidden == "true";
   return entry;
 }
 
-std::string programOfExec(std::string_view exec) {
+ExecProgram programOfExec(std::string_view exec) {
   std::string program = nextWord(exec);
   if (baseName(program) == "env") {
     do {
       program = nextWord(exec);
     } while (!program.empty() && (program.find('=') != std::string::npos || program[0] == '-'));
   }
-  return baseName(program);
+  ExecProgram parsed{baseName(program), false};
+  while (!parsed.hasArguments && !trim(exec).empty())
+    parsed.hasArguments = !isFieldCode(nextWord(exec));
+  return parsed;
 }
 
 }  // namespace quen::linux_platform

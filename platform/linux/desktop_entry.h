@@ -16,6 +16,7 @@ struct DesktopEntry {
   std::optional<std::string> name;      // Name in the best matching locale, else Name
   std::string startupWmClass;           // StartupWMClass
   std::string executableName;           // the basename of Exec's program
+  bool execHasArguments = false;        // Exec gives its program arguments of its own
   std::string tryExecutableName;        // the basename of TryExec
   bool hidden = false;                  // Hidden=true: the entry counts as deleted
 };
@@ -34,7 +35,12 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string_view text, std::string
                                               const std::vector<std::string>& nameKeys);
 
 // The program an Exec value runs, as its basename: the first word, unquoted (an `env`
-// prefix and its variable assignments skipped).
-std::string programOfExec(std::string_view exec);
+// prefix and its variable assignments skipped); and whether any word follows it other than
+// a field code (%f, %U and the like, which stand for what the entry is launched with).
+struct ExecProgram {
+  std::string name;
+  bool hasArguments = false;
+};
+ExecProgram programOfExec(std::string_view exec);
 
 }  // namespace quen::linux_platform

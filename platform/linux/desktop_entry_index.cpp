@@ -1,13 +1,13 @@
 #include "platform/linux/desktop_entry_index.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
+
+#include "platform/linux/small_file.h"
 
 namespace quen::linux_platform {
 
@@ -24,23 +24,11 @@ std::string lowercase(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> readSmallFile(const std::string& path) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return std::nullopt;
-  std::optional<std::string> text;
-  struct stat status {};
-  if (::fstat(descriptor, &status) == 0 && status.st_size >= 0 &&
-      static_cast<std::size_t>(status.st_size) <= LARGEST_ENTRY_FILE) {
-    text.emplace(static_cast<std::size_t>(status.st_size), '\0');
-    std::size_t filled = 0;
-    while (filled < text->size()) {
-      const ssize_t count = ::read(descriptor, text->data() + filled, text->size() - filled);
-      if (count <= 0) break;
-      filled += static_cast<std::size_t>(count);
-    }
-    text->resize(filled);
-  }
-  ::close(descriptor);
+// A larger file is taken for no desktop entry. Entries may be links (Flatpak exports its
+// applications' entries as links).
+std::optional<std::string> readEntryFile(const std::string& path) {
+  auto text = readSmallRegularFile(path, LARGEST_ENTRY_FILE + 1, FinalLink::Follow);
+  if (text && text->size() > LARGEST_ENTRY_FILE) return std::nullopt;
   return text;
 }
 
@@ -137,6 +125,7 @@ void DesktopEntryIndex::scan() {
   for (auto* map : {&byId_, &byLowerId_, &byWmClass_, &byExecutable_, &byProcessName_})
     map->clear();
   for (const std::string& directory : directories_) scanDirectory(directory);
+  indexPrograms();
 }
 
 void DesktopEntryIndex::scanDirectory(const std::string& directory) {
@@ -155,7 +144,7 @@ void DesktopEntryIndex::scanDirectory(const std::string& directory) {
   }
   std::sort(files.begin(), files.end());
   for (const fs::path& relative : files) {
-    const auto text = readSmallFile(directory + "/" + relative.string());
+    const auto text = readEntryFile(directory + "/" + relative.string());
     if (!text) continue;
     if (auto entry = parseDesktopEntry(*text, entryId(relative), nameKeys_))
       addEntry(std::move(*entry));
@@ -171,12 +160,36 @@ void DesktopEntryIndex::addEntry(DesktopEntry entry) {
   if (!entry.hidden) {
     addKey(byLowerId_, lowercase(entry.id), index);
     addKey(byWmClass_, lowercase(entry.startupWmClass), index);
-    addKey(byExecutable_, entry.executableName, index);
-    addKey(byExecutable_, entry.tryExecutableName, index);
-    addKey(byProcessName_, entry.executableName.substr(0, PROCESS_NAME_LENGTH), index);
-    addKey(byProcessName_, entry.tryExecutableName.substr(0, PROCESS_NAME_LENGTH), index);
   }
   entries_.push_back(std::move(entry));
+}
+
+// Several entries may run one program (foot.desktop "foot", foot-server.desktop "foot
+// --server"). The program names the entry named after it, else one whose Exec gives it no
+// arguments of its own, else the first found.
+void DesktopEntryIndex::indexPrograms() {
+  struct Candidate {
+    int preference;
+    std::size_t index;
+    const std::string* program;
+  };
+  std::vector<Candidate> candidates;
+  for (std::size_t index = 0; index < entries_.size(); ++index) {
+    const DesktopEntry& entry = entries_[index];
+    if (entry.hidden) continue;
+    for (const std::string* program : {&entry.executableName, &entry.tryExecutableName})
+      if (!program->empty())
+        candidates.push_back({entry.id == *program ? 0 : entry.execHasArguments ? 2 : 1, index,
+                              program});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& left, const Candidate& right) {
+                     return left.preference < right.preference;
+                   });
+  for (const Candidate& candidate : candidates) {
+    addKey(byExecutable_, *candidate.program, candidate.index);
+    addKey(byProcessName_, candidate.program->substr(0, PROCESS_NAME_LENGTH), candidate.index);
+  }
 }
 
 bool DesktopEntryIndex::directoriesChanged() const {

@@ -43,7 +43,9 @@ class DesktopEntryIndex {
   // The entry for a program: first by StartupWMClass (against the class, then the
   // instance), then by entry id (the Flatpak id, then the class and instance), then by
   // executable name (Exec's or TryExec's program against the executable, then the process
-  // name). Window class, instance and id compare without regard to ASCII case.
+  // name; of several entries that run the program, the one whose id is its name, then one
+  // whose Exec gives it no arguments, then the first). Window class, instance and id compare
+  // without regard to ASCII case.
   const DesktopEntry* find(const ProgramClues& clues);
 
   // How many times the directories have been read; for tests.
@@ -59,6 +61,7 @@ class DesktopEntryIndex {
   void scan();
   void scanDirectory(const std::string& directory);
   void addEntry(DesktopEntry entry);
+  void indexPrograms();
   bool directoriesChanged() const;
 
   std::vector<std::string> directories_;

@@ -79,7 +79,12 @@ TEST_F(DesktopEntryIndexTest, LookupByStartupWmClassThenIdThenProgram) {
       {"system", "removed.desktop", "Name=Removed\nExec=removed-bin\nStartupWMClass=Removed\n"},
       {"system", "link.desktop", "Type=Link\nName=Link\nURL=http://x/\n"},
       {"system", "other-group.desktop", "[Desktop Action new]\nName=New\nExec=other\n"},
-      {"system", "escaped.desktop", "Name = Two\\sWords\nExec=escaped\n"}};
+      {"system", "escaped.desktop", "Name = Two\\sWords\nExec=escaped\n"},
+      // Entries that run one program: the one named after it, else one without arguments.
+      {"system", "foot-server.desktop", "Name=Foot Server\nExec=foot --server\n"},
+      {"system", "foot.desktop", "Name=Foot\nExec=foot %F\n"},
+      {"system", "a-private.desktop", "Name=Private\nExec=browse --private %u\n"},
+      {"system", "b-browse.desktop", "Name=Browse\nExec=browse %u\n"}};
   for (const auto& file : files) write(file[0], file[1], file[2]);
   DesktopEntryIndex index = makeIndex();
   const struct {
@@ -98,6 +103,8 @@ TEST_F(DesktopEntryIndexTest, LookupByStartupWmClassThenIdThenProgram) {
       {clues("shadowed"), "shadowed=Mine"}, {clues("Removed", "removed"), "(none)"},
       {clues("", "", "", "removed-bin"), "(none)"}, {clues("link"), "(none)"},
       {clues("other-group"), "(none)"}, {clues("escaped"), "escaped=Two Words"},
+      {clues("X", "", "", "foot"), "foot=Foot"},
+      {clues("", "", "", "", "browse"), "b-browse=Browse"},
   };
   for (const auto& row : rows) EXPECT_EQ(found(index.find(row.clues)), row.expected);
 }

@@ -1,10 +1,11 @@
 #include "platform/linux/process_info.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
 #include <string_view>
+
+#include "platform/linux/small_file.h"
 
 namespace quen::linux_platform {
 
@@ -12,22 +13,6 @@ namespace {
 
 std::string procPath(pid_t pid, const char* leaf) {
   return "/proc/" + std::to_string(pid) + "/" + leaf;
-}
-
-// At most `limit` bytes of a small file; empty when unreadable.
-std::string readHead(const std::string& path, std::size_t limit) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return {};
-  std::string text(limit, '\0');
-  std::size_t filled = 0;
-  while (filled < limit) {
-    const ssize_t count = ::read(descriptor, text.data() + filled, limit - filled);
-    if (count <= 0) break;
-    filled += static_cast<std::size_t>(count);
-  }
-  ::close(descriptor);
-  text.resize(filled);
-  return text;
 }
 
 }  // namespace
@@ -47,14 +32,19 @@ std::optional<std::string> executablePath(pid_t pid) {
 
 std::string processName(pid_t pid) {
   if (pid <= 0) return {};
-  std::string name = readHead(procPath(pid, "comm"), 64);
+  std::string name =
+      readSmallRegularFile(procPath(pid, "comm"), 64, FinalLink::Refuse).value_or("");
   while (!name.empty() && name.back() == '\n') name.pop_back();
   return name;
 }
 
 std::string sandboxApplicationId(pid_t pid) {
   if (pid <= 0) return {};
-  const std::string info = readHead(procPath(pid, "root/.flatpak-info"), 16 * 1024);
+  // The name sits right in the process's root folder, which the process controls (a chroot,
+  // a user namespace): only the root link itself is followed.
+  const std::string info =
+      readSmallRegularFile(procPath(pid, "root/.flatpak-info"), 16 * 1024, FinalLink::Refuse)
+          .value_or("");
   bool inApplication = false;
   std::string_view rest = info;
   while (!rest.empty()) {

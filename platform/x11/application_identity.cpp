@@ -1,6 +1,5 @@
 #include "platform/x11/application_identity.h"
 
-#include "platform/linux/process_info.h"
 #include "platform/x11/client_pids.h"
 #include "platform/x11/x11_reply.h"
 
@@ -10,13 +9,11 @@ namespace {
 
 // WM_CLASS is two short names; a longer property is read only this far.
 constexpr std::uint32_t WINDOW_CLASS_LONGS = 256;
-// Processes whose facts are kept; the table starts over when it grows past this.
-constexpr std::size_t REMEMBERED_PROCESSES = 64;
 
 }  // namespace
 
-WindowClass parseWindowClass(std::string_view bytes) {
-  WindowClass parsed;
+linux_platform::WindowClass parseWindowClass(std::string_view bytes) {
+  linux_platform::WindowClass parsed;
   const std::size_t separator = bytes.find('\0');
   parsed.instance = std::string(bytes.substr(0, separator));
   if (separator != std::string_view::npos) {
@@ -49,48 +46,12 @@ std::optional<OwnerFacts> ApplicationIdentity::readOwner(xcb_window_t client) {
   owner.pid = clientPids.ownerOf(client, publishedPid.get());
   if (const auto classBytes = propertyBytes(classReply.get()))
     owner.windowClass = parseWindowClass(*classBytes);
-  if (owner.pid > 0) owner.process = factsOf(owner.pid);
+  owner.process = naming_.processFacts(owner.pid);
   return owner;
 }
 
-const linux_platform::ProcessFacts& ApplicationIdentity::factsOf(std::int32_t pid) {
-  std::optional<std::string> path = linux_platform::executablePath(pid);
-  const auto known = processFacts_.find(pid);
-  if (known != processFacts_.end() && known->second.executablePath == path) return known->second;
-  if (processFacts_.size() >= REMEMBERED_PROCESSES) processFacts_.clear();
-  linux_platform::ProcessFacts& facts = processFacts_[pid];
-  facts.executablePath = std::move(path);
-  facts.processName = linux_platform::processName(pid);
-  facts.sandboxAppId = linux_platform::sandboxApplicationId(pid);
-  return facts;
-}
-
 platform::RunningApplication ApplicationIdentity::nameApplication(const OwnerFacts& owner) {
-  const WindowClass& windowClass = owner.windowClass;
-  const linux_platform::ProcessFacts& facts = owner.process;
-  platform::RunningApplication application;
-  application.processIdentifier = owner.pid;
-  linux_platform::ProgramClues clues;
-  clues.windowClass = windowClass.className;
-  clues.windowInstance = windowClass.instance;
-  application.bundlePath = facts.executablePath;
-  if (facts.executablePath)
-    clues.executableName = facts.executablePath->substr(facts.executablePath->rfind('/') + 1);
-  clues.processName = facts.processName;
-  clues.sandboxAppId = facts.sandboxAppId;
-  if (!desktopEntries_)
-    desktopEntries_ = std::make_unique<linux_platform::DesktopEntryIndex>(
-        linux_platform::DesktopEntryIndex::applicationDirectoriesFromEnvironment(),
-        linux_platform::messagesLocaleFromEnvironment());
-  const linux_platform::DesktopEntry* entry = desktopEntries_->find(clues);
-
-  if (entry != nullptr && entry->name) application.localizedName = entry->name;
-  else if (!windowClass.className.empty()) application.localizedName = windowClass.className;
-  else if (!clues.processName.empty()) application.localizedName = clues.processName;
-
-  if (entry != nullptr) application.bundleIdentifier = entry->id;
-  else if (!windowClass.instance.empty()) application.bundleIdentifier = windowClass.instance;
-  return application;
+  return naming_.name(owner.windowClass, owner.pid, owner.process);
 }
 
 }  // namespace quen::x11

@@ -7,31 +7,23 @@
 
 #include <xcb/xcb.h>
 
-#include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <unordered_map>
 
-#include "platform/linux/desktop_entry_index.h"
-#include "platform/linux/process_info.h"
+#include "platform/linux/application_naming.h"
 #include "platform/platform.h"
 #include "platform/x11/x11_connection.h"
 
 namespace quen::x11 {
 
 // WM_CLASS: two NUL-terminated strings, the instance name and the class name (ICCCM 4.1.2.5).
-struct WindowClass {
-  std::string instance;
-  std::string className;
-};
-WindowClass parseWindowClass(std::string_view bytes);
+linux_platform::WindowClass parseWindowClass(std::string_view bytes);
 
 // What the server and /proc say of a window's owner: everything its description is made of
 // except the desktop entry, which is looked up again at each description.
 struct OwnerFacts {
   std::int32_t pid = 0;  // a negative stand-in when it cannot be found (ClientPidQuery)
-  WindowClass windowClass;
+  linux_platform::WindowClass windowClass;
   linux_platform::ProcessFacts process;  // empty without a pid
 };
 
@@ -48,13 +40,8 @@ class ApplicationIdentity {
   platform::RunningApplication nameApplication(const OwnerFacts& owner);
 
  private:
-  // The facts of `pid`, read again only when its executable changed (an exec, or another
-  // process that took the pid): a poll reads one link, not three files.
-  const linux_platform::ProcessFacts& factsOf(std::int32_t pid);
-
   Connection& connection_;
-  std::unordered_map<std::int32_t, linux_platform::ProcessFacts> processFacts_;
-  std::unique_ptr<linux_platform::DesktopEntryIndex> desktopEntries_;  // read on first use
+  linux_platform::ApplicationNaming naming_;
 };
 
 }  // namespace quen::x11

@@ -1,7 +1,5 @@
 #include "platform/x11/window_list.h"
 
-#include <set>
-
 #include "platform/x11/title_decoding.h"
 #include "platform/x11/x11_reply.h"
 
@@ -33,49 +31,25 @@ platform::OsValue boundsValue(const xcb_translate_coordinates_reply_t* position,
 
 }  // namespace
 
-// One entry of a walk; its details are asked of the list when first read.
+// One entry of a walk; its details are asked of the walk when first read.
 class ClientWindowList::Description final : public platform::WindowDescription {
  public:
-  struct Walk {
-    ClientWindowList& list;
-    const std::vector<StackedWindow>& windows;
-    std::vector<std::optional<WindowDetails>> details;
-    std::set<std::optional<std::int32_t>> ownersAsked;
-  };
-
-  Description(Walk& walk, std::size_t index) : walk_(walk), index_(index) {}
+  Description(const std::vector<StackedWindow>& windows, WindowDetailsWalk& walk,
+              std::size_t index)
+      : windows_(windows), walk_(walk), index_(index) {}
 
   platform::OsValue ownerPid() const override {
-    const auto& pid = walk_.windows[index_].ownerPid;
+    const auto& pid = windows_[index_].ownerPid;
     return pid ? platform::OsValue::ofInteger(*pid) : platform::OsValue::absent();
   }
-  platform::OsValue alpha() const override { return details().alpha; }
-  platform::OsValue bounds() const override { return details().bounds; }
-  platform::OsValue name() const override { return details().name; }
-  std::uint64_t identity() const override { return walk_.windows[index_].client; }
+  platform::OsValue alpha() const override { return walk_.details(index_).alpha; }
+  platform::OsValue bounds() const override { return walk_.details(index_).bounds; }
+  platform::OsValue name() const override { return walk_.name(index_); }
+  std::uint64_t identity() const override { return windows_[index_].client; }
 
  private:
-  // Fetches this window's details: alone for the first window of its owner that is asked
-  // about, together with all later windows of the owner after that.
-  const WindowDetails& details() const {
-    if (!walk_.details[index_]) {
-      std::vector<std::size_t> batch{index_};
-      if (walk_.ownersAsked.count(walk_.windows[index_].ownerPid) != 0) {
-        for (std::size_t index = index_ + 1; index < walk_.windows.size(); ++index)
-          if (!walk_.details[index] && walk_.windows[index].ownerPid == walk_.windows[index_].ownerPid)
-            batch.push_back(index);
-      }
-      walk_.ownersAsked.insert(walk_.windows[index_].ownerPid);
-      std::vector<xcb_window_t> clients;
-      for (const std::size_t index : batch) clients.push_back(walk_.windows[index].client);
-      std::vector<WindowDetails> fetched = walk_.list.fetchDetails(clients);
-      for (std::size_t position = 0; position < batch.size(); ++position)
-        walk_.details[batch[position]] = std::move(fetched[position]);
-    }
-    return *walk_.details[index_];
-  }
-
-  Walk& walk_;
+  const std::vector<StackedWindow>& windows_;
+  WindowDetailsWalk& walk_;
   std::size_t index_;
 };
 
@@ -86,14 +60,14 @@ bool ClientWindowList::walkOnScreenWindows(
     const std::function<bool(const platform::WindowDescription&)>& visit) {
   const std::optional<std::vector<StackedWindow>> windows = stack_.onScreenWindows();
   if (!windows) return false;
-  Description::Walk walk{*this, *windows,
-                        std::vector<std::optional<WindowDetails>>(windows->size()), {}};
+  WindowDetailsWalk walk(*windows, *this);
   for (std::size_t index = 0; index < windows->size(); ++index)
-    if (visit(Description(walk, index))) break;
+    if (visit(Description(*windows, walk, index))) break;
   return true;
 }
 
-std::vector<WindowDetails> ClientWindowList::fetchDetails(const std::vector<xcb_window_t>& clients) {
+std::vector<WindowDetails> ClientWindowList::fetchDetails(const std::vector<xcb_window_t>& clients,
+                                                          bool withNames) {
   xcb_connection_t* x = connection_.get();
   const Atoms& atoms = connection_.atoms();
   struct Cookies {
@@ -103,23 +77,27 @@ std::vector<WindowDetails> ClientWindowList::fetchDetails(const std::vector<xcb_
   };
   std::vector<Cookies> cookies;
   for (const xcb_window_t client : clients) {
-    cookies.push_back({
-        xcb_get_property(x, 0, client, atoms.netWmWindowOpacity, XCB_ATOM_ANY, 0, 1),
-        xcb_get_property(x, 0, client, atoms.netWmName, XCB_ATOM_ANY, 0, TITLE_LONGS),
-        xcb_get_property(x, 0, client, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, TITLE_LONGS),
-        xcb_translate_coordinates(x, client, connection_.root(), 0, 0),
-        xcb_get_geometry(x, client),
-    });
+    Cookies sent{};
+    sent.opacity = xcb_get_property(x, 0, client, atoms.netWmWindowOpacity, XCB_ATOM_ANY, 0, 1);
+    if (withNames) {
+      sent.netWmName =
+          xcb_get_property(x, 0, client, atoms.netWmName, XCB_ATOM_ANY, 0, TITLE_LONGS);
+      sent.wmName = xcb_get_property(x, 0, client, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, TITLE_LONGS);
+    }
+    sent.position = xcb_translate_coordinates(x, client, connection_.root(), 0, 0);
+    sent.geometry = xcb_get_geometry(x, client);
+    cookies.push_back(sent);
   }
   std::vector<WindowDetails> details(clients.size());
   for (std::size_t index = 0; index < clients.size(); ++index) {
     auto opacity = own(xcb_get_property_reply(x, cookies[index].opacity, nullptr));
-    auto netWmName = own(xcb_get_property_reply(x, cookies[index].netWmName, nullptr));
-    auto wmName = own(xcb_get_property_reply(x, cookies[index].wmName, nullptr));
     auto position = own(xcb_translate_coordinates_reply(x, cookies[index].position, nullptr));
     auto geometry = own(xcb_get_geometry_reply(x, cookies[index].geometry, nullptr));
     details[index].alpha = opacityValue(opacity.get());
     details[index].bounds = boundsValue(position.get(), geometry.get());
+    if (!withNames) continue;
+    auto netWmName = own(xcb_get_property_reply(x, cookies[index].netWmName, nullptr));
+    auto wmName = own(xcb_get_property_reply(x, cookies[index].wmName, nullptr));
     TextEncoding encoding = TextEncoding::Utf8;
     if (wmName && wmName->type == XCB_ATOM_STRING) encoding = TextEncoding::Latin1;
     else if (wmName && wmName->type == atoms.compoundText) encoding = TextEncoding::CompoundText;
