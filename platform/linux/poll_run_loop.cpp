@@ -71,9 +71,26 @@ void PollRunLoop::watchFileDescriptor(int fd, std::function<void()> onReady) {
 }
 
 void PollRunLoop::unwatchFileDescriptor(int fd) {
-  // poll() skips negative descriptors, so the entry keeps its index and its callback.
-  for (pollfd& descriptor : pollDescriptors_)
-    if (descriptor.fd == fd) descriptor = pollfd{-1, 0, 0};
+  // poll() skips negative descriptors, so the entry keeps its index, and its callback lives
+  // on, while the dispatch that may be running walks the entries by index.
+  for (pollfd& descriptor : pollDescriptors_) {
+    if (descriptor.fd != fd) continue;
+    descriptor = pollfd{-1, 0, 0};
+    unwatched_ = true;
+  }
+}
+
+void PollRunLoop::dropUnwatched() {
+  if (!unwatched_) return;
+  unwatched_ = false;
+  std::size_t kept = 0;
+  for (std::size_t index = 0; index < pollDescriptors_.size(); ++index) {
+    if (pollDescriptors_[index].fd < 0) continue;
+    pollDescriptors_[kept] = pollDescriptors_[index];
+    readyCallbacks_[kept++] = std::move(readyCallbacks_[index]);
+  }
+  pollDescriptors_.resize(kept);
+  readyCallbacks_.resize(kept);
 }
 
 void PollRunLoop::setBeforeSleep(std::function<void()> beforeSleep) {
@@ -103,6 +120,7 @@ void PollRunLoop::finishCallback() {
 }
 
 bool PollRunLoop::waitForDescriptors() {
+  dropUnwatched();
   const auto next = earliestTimer();
   const int timeout = next == timers_.end()
                           ? -1

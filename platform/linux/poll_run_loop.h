@@ -32,12 +32,16 @@ class PollRunLoop final : public platform::RunLoop {
 
   // Calls `onReady` whenever `fd` is readable or reports an error or hang-up (POLLIN,
   // POLLERR, POLLHUP; POLLNVAL for a descriptor closed while watched). Each call adds a
-  // watcher, for the life of the loop; `onReady` must consume what is ready, or stop the
+  // watcher, until `fd` is unwatched; `onReady` must consume what is ready, or stop the
   // loop, else it is called again at once.
   void watchFileDescriptor(int fd, std::function<void()> onReady);
-  // Stops watching `fd` (before it is closed): its watchers are not called again. A
-  // callback may call it for any descriptor, its own included.
+  // Stops watching `fd` (before it is closed): its watchers are not called again, and their
+  // entries go before the next poll(). A callback may call it for any descriptor, its own
+  // included.
   void unwatchFileDescriptor(int fd);
+  // The watchers the loop holds, for tests: a descriptor watched and unwatched again and
+  // again (a connection that comes back) must not make the loop grow.
+  std::size_t watcherCount() const { return pollDescriptors_.size(); }
   // An eventfd watched by the loop, for the life of the process: the function returned may
   // be called from any thread, and soon after `onWake` runs on the loop (once for any number
   // of calls made meanwhile). Empty when no eventfd can be made.
@@ -64,6 +68,7 @@ class PollRunLoop final : public platform::RunLoop {
   void fireDueTimers();
   Timers::iterator earliestTimer();
   void finishCallback();
+  void dropUnwatched();
 
   Timers timers_;
   std::uint64_t nextTimerSequence_ = 0;
@@ -71,6 +76,7 @@ class PollRunLoop final : public platform::RunLoop {
   // Parallel to pollDescriptors_; heap-allocated so that a callback may add watchers.
   std::vector<std::unique_ptr<std::function<void()>>> readyCallbacks_;
   std::function<void()> beforeSleep_;
+  bool unwatched_ = false;  // entries wait, marked with fd -1, until no callback runs
   bool stopping_ = false;
   int status_ = 0;
 };

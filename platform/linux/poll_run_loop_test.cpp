@@ -120,6 +120,31 @@ TEST_F(PollRunLoopTest, ReadableAndHungUpPipeRunItsWatcher) {
   EXPECT_EQ(log, (Log{"read 1", "read 0"}));
 }
 
+// A descriptor watched and unwatched again and again (a connection that comes back) leaves
+// no entry behind, also when a watcher unwatches itself and another ready one while the
+// loop dispatches: the other one's watcher is then not called, and a new one is.
+TEST_F(PollRunLoopTest, UnwatchedDescriptorsLeaveNoEntryBehind) {
+  for (int round = 0; round < 100; ++round) {
+    loop.watchFileDescriptor(pipe_[0], logger("unwatched before it was ready"));
+    loop.unwatchFileDescriptor(pipe_[0]);
+  }
+  int other[2];
+  ASSERT_EQ(pipe2(other, O_CLOEXEC | O_NONBLOCK), 0);
+  writeByte();
+  ASSERT_EQ(write(other[1], "x", 1), 1);
+  loop.watchFileDescriptor(pipe_[0], [&] {
+    log.push_back("first");
+    loop.unwatchFileDescriptor(pipe_[0]);
+    loop.unwatchFileDescriptor(other[0]);
+    loop.watchFileDescriptor(pipe_[0], [this] { log.push_back("watched again"), loop.stop(5); });
+  });
+  loop.watchFileDescriptor(other[0], logger("unwatched while ready"));
+  EXPECT_EQ(loop.run(nullptr), 5);
+  EXPECT_EQ(log, (Log{"first", "watched again"}));
+  EXPECT_EQ(loop.watcherCount(), 1u);
+  for (int fd : other) close(fd);
+}
+
 TEST_F(PollRunLoopTest, IdleWakeUpsAllocateNothing) {
   std::uint64_t allocationsAtTick5 = 0;
   int ticks = 0;

@@ -1,12 +1,9 @@
 #include "platform/wayland/sway_windows.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "core/utf8.h"
 
@@ -24,8 +21,6 @@ constexpr std::uint32_t WORKSPACE_EVENT = 0x80000000u;
 constexpr std::uint32_t WINDOW_EVENT = 0x80000003u;
 // A reply larger than this is no sway reply; the connection is given up.
 constexpr std::uint32_t LARGEST_MESSAGE = 64u << 20;
-// How long the replies at connect time may take.
-constexpr timeval REPLY_TIMEOUT{1, 0};
 
 std::string textOf(const json& object, const char* key) {
   const auto found = object.find(key);
@@ -89,81 +84,45 @@ std::optional<IpcMessage> takeIpcMessage(std::string& buffer, bool& broken) {
   return message;
 }
 
-std::unique_ptr<SwayWindows> SwayWindows::connect(const std::string& socketPath) {
-  sockaddr_un address{};
-  if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) return nullptr;
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, socketPath.data(), socketPath.size());
-  const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket < 0) return nullptr;
-  std::unique_ptr<SwayWindows> windows(new SwayWindows(socket));
-  if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    return nullptr;
-  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &REPLY_TIMEOUT, sizeof REPLY_TIMEOUT);
-  // Subscribed first, then the tree: an event that comes before the tree's reply is older
-  // than the tree, which replaces what it said.
-  IpcMessage reply;
-  if (!windows->request(SUBSCRIBE, R"(["window","workspace"])", reply)) return nullptr;
-  if (!windows->request(GET_TREE, "", reply)) return nullptr;
-  windows->windows_.clear();
-  windows->focused_.reset();
-  const json tree = parsePayload(reply.payload);
+std::string subscribeAndGetTree() {
+  return encodeIpcMessage(SUBSCRIBE, R"(["window","workspace"])") + encodeIpcMessage(GET_TREE, "");
+}
+
+bool SwayWindows::receive(std::string_view bytes) {
+  buffer_.append(bytes);
+  while (std::optional<IpcMessage> message = takeIpcMessage(buffer_, broken_)) apply(*message);
+  return !broken_;
+}
+
+void SwayWindows::clear() {
+  buffer_.clear();
+  broken_ = hasTree_ = false;
+  windows_.clear();
+  focused_.reset();
+}
+
+void SwayWindows::replaceTree(const std::string& payload) {
+  hasTree_ = true;
+  windows_.clear();
+  focused_.reset();
+  const json tree = parsePayload(payload);
   std::vector<const json*> pending{&tree};
   while (!pending.empty()) {
     const json& node = *pending.back();
     pending.pop_back();
     if (!node.is_object()) continue;
     if (const std::optional<SwayWindow> window = windowOf(node)) {
-      windows->windows_[idOf(node)] = *window;
-      if (isFocused(node)) windows->focused_ = idOf(node);
+      windows_[idOf(node)] = *window;
+      if (isFocused(node)) focused_ = idOf(node);
     }
     for (const char* children : {"nodes", "floating_nodes"})
       if (const auto found = node.find(children); found != node.end() && found->is_array())
         for (const json& child : *found) pending.push_back(&child);
   }
-  return windows;
-}
-
-SwayWindows::~SwayWindows() { close(socket_); }
-
-bool SwayWindows::request(std::uint32_t type, std::string_view payload, IpcMessage& reply) {
-  const std::string message = encodeIpcMessage(type, payload);
-  if (send(socket_, message.data(), message.size(), MSG_NOSIGNAL) !=
-      static_cast<ssize_t>(message.size()))
-    return false;
-  bool broken = false;
-  for (;;) {
-    while (std::optional<IpcMessage> taken = takeIpcMessage(buffer_, broken)) {
-      if (taken->type == type) {
-        reply = std::move(*taken);
-        return true;
-      }
-      apply(*taken);
-    }
-    char chunk[16384];
-    const ssize_t got = recv(socket_, chunk, sizeof chunk, 0);
-    if (broken || got <= 0) return false;
-    buffer_.append(chunk, static_cast<std::size_t>(got));
-  }
-}
-
-bool SwayWindows::readEvents() {
-  char chunk[16384];
-  for (;;) {
-    const ssize_t got = recv(socket_, chunk, sizeof chunk, MSG_DONTWAIT);
-    if (got > 0) {
-      buffer_.append(chunk, static_cast<std::size_t>(got));
-      continue;
-    }
-    const int error = got < 0 ? errno : 0;
-    if (error == EINTR) continue;
-    bool broken = false;
-    while (std::optional<IpcMessage> message = takeIpcMessage(buffer_, broken)) apply(*message);
-    return !broken && (error == EAGAIN || error == EWOULDBLOCK);
-  }
 }
 
 void SwayWindows::apply(const IpcMessage& message) {
+  if (message.type == GET_TREE) return replaceTree(message.payload);
   if (message.type != WINDOW_EVENT && message.type != WORKSPACE_EVENT) return;
   const json event = parsePayload(message.payload);
   if (!event.is_object()) return;
@@ -187,12 +146,13 @@ void SwayWindows::apply(const IpcMessage& message) {
 
 std::optional<std::int32_t> SwayWindows::pidOf(std::string_view appId,
                                                std::string_view title) const {
-  if (focused_)
-    if (const auto found = windows_.find(*focused_);
-        found != windows_.end() && found->second.appId == appId)
-      return found->second.pid;
   // Titles compare as sway shows them, with U+FFFD for each bad sequence.
   const std::string shownTitle = repairUtf8(title);
+  if (focused_)
+    if (const auto found = windows_.find(*focused_); found != windows_.end() &&
+                                                     found->second.appId == appId &&
+                                                     found->second.title == shownTitle)
+      return found->second.pid;
   std::optional<std::int32_t> byAppId, byTitle;
   int appIdMatches = 0, titleMatches = 0;
   for (const auto& [id, window] : windows_) {

@@ -35,14 +35,14 @@ class FrontToplevelWindow final : public platform::WindowDescription {
 }  // namespace
 
 ToplevelWorkspace::ToplevelWorkspace(const ToplevelTracker& tracker,
-                                     const std::unique_ptr<SwayWindows>& sway)
+                                     const SwayWindows& sway)
     : tracker_(tracker), sway_(sway) {}
 
 std::optional<std::int32_t> ToplevelWorkspace::frontPid() const {
   const std::optional<ToplevelId> front = tracker_.front();
   const Toplevel* toplevel = front ? tracker_.find(*front) : nullptr;
-  if (toplevel == nullptr || !sway_) return std::nullopt;
-  return sway_->pidOf(toplevel->appId, toplevel->title);
+  if (toplevel == nullptr) return std::nullopt;
+  return sway_.pidOf(toplevel->appId, toplevel->title);
 }
 
 std::optional<platform::RunningApplication> ToplevelWorkspace::frontmostApplication() {
@@ -68,7 +68,9 @@ bool ToplevelWorkspace::walkOnScreenWindows(
 
 void ToplevelWorkspace::deliverActivation(bool frontChanged) {
   const std::optional<std::int32_t> pid = frontPid();
-  if (!frontChanged && pid == announcedPid_) return;
+  // sway's news alone announces a process it names, never the loss of one: sway reports a
+  // window closed before the compositor does, and the poll reads the process anyway.
+  if (!frontChanged && (!pid || pid == announcedPid_)) return;
   announcedPid_ = pid;
   const std::optional<platform::RunningApplication> application = frontmostApplication();
   for (const auto& observer : observers_) observer(application);

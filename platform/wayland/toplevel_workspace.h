@@ -18,9 +18,9 @@ namespace quen::wayland {
 
 class ToplevelWorkspace final : public platform::Workspace, public platform::WindowList {
  public:
-  // `sway` gives the toplevels' processes; it may be null (another compositor, or sway's
-  // socket unreachable), and is read through the pointer it points to, which may change.
-  ToplevelWorkspace(const ToplevelTracker& tracker, const std::unique_ptr<SwayWindows>& sway);
+  // `sway` gives the toplevels' processes; it is empty on another compositor, or while
+  // sway's socket does not answer.
+  ToplevelWorkspace(const ToplevelTracker& tracker, const SwayWindows& sway);
 
   std::optional<platform::RunningApplication> frontmostApplication() override;
   void observeActivation(
@@ -30,14 +30,14 @@ class ToplevelWorkspace final : public platform::Workspace, public platform::Win
 
   // After a batch of compositor events (`frontChanged`: the tracker's verdict) or of sway
   // events: announces an activation when the front toplevel changed, or when its process
-  // became known or changed (sway's news of a new window may come after the toplevel's).
+  // became known or another (sway's news of a new window may come after the toplevel's).
   void deliverActivation(bool frontChanged);
 
  private:
   std::optional<std::int32_t> frontPid() const;
 
   const ToplevelTracker& tracker_;
-  const std::unique_ptr<SwayWindows>& sway_;
+  const SwayWindows& sway_;
   ToplevelIdentity identity_;
   std::optional<std::int32_t> announcedPid_;
   std::vector<std::function<void(const std::optional<platform::RunningApplication>&)>> observers_;

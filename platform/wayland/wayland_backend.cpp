@@ -13,6 +13,7 @@
 #include "platform/linux/poll_run_loop.h"
 #include "platform/linux/stdio_output.h"
 #include "platform/wayland/foreign_toplevels.h"
+#include "platform/wayland/sway_connection.h"
 #include "platform/wayland/sway_windows.h"
 #include "platform/wayland/toplevel_tracker.h"
 #include "platform/wayland/toplevel_workspace.h"
@@ -20,10 +21,6 @@
 namespace quen::wayland {
 
 namespace {
-
-// How often a lost sway IPC connection is tried again (the toplevels keep coming meanwhile,
-// with unknown processes).
-constexpr platform::Seconds SWAY_RECONNECT_INTERVAL = 5.0;
 
 // Wayland has no way for a client to see other clients' input.
 class NoEventSource final : public platform::EventSource {
@@ -35,6 +32,11 @@ class NoEventSource final : public platform::EventSource {
   void removeMonitor(platform::MonitorToken) override {}
 };
 
+std::string environmentText(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
 std::string causeOfLoss(int error) {
   if (error == EPROTO) return "a protocol error";
   if (error == ENOMEM) return "out of memory";
@@ -44,10 +46,13 @@ std::string causeOfLoss(int error) {
 class WaylandBackend final : public platform::Backend, private platform::RunLoop {
  public:
   WaylandBackend(wl_display* display, std::string displayName)
-      : display_(display), displayName_(std::move(displayName)), workspace_(tracker_, sway_) {}
+      : display_(display),
+        displayName_(std::move(displayName)),
+        workspace_(tracker_, swayWindows_),
+        sway_(loop_, swayWindows_, environmentText("SWAYSOCK"),
+              [this] { workspace_.deliverActivation(false); }) {}
   ~WaylandBackend() override {
     toplevels_.reset();
-    sway_.reset();
     if (registry_) wl_registry_destroy(registry_);
     wl_display_disconnect(display_);
   }
@@ -61,7 +66,8 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
     // The toplevels that exist now, so that the first poll already knows the front one.
     if (wl_display_roundtrip(display_) < 0) return false;
     tracker_.finishBatch();
-    connectSway();
+    sway_.open();
+    sway_.awaitTree();
     return true;
   }
 
@@ -109,42 +115,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
       if (wl_display_dispatch_pending(display_) < 0) return lose();
       if (wl_display_flush(display_) < 0 && errno != EAGAIN) return lose();
     });
-    if (sway_) watchSway();
     if (const int output = linux_platform::StandardOutputHangupWatch::descriptorToWatch(); output >= 0)
       loop_.watchFileDescriptor(output,
                                 [output] { linux_platform::StandardOutputHangupWatch::onReady(output); });
-    if (swaySocket_ && !sway_) reconnectSwayLater();
     return loop_.run(std::move(didFinishLaunching));
-  }
-
-  bool connectSway() {
-    const char* socket = std::getenv("SWAYSOCK");
-    if (socket == nullptr || *socket == '\0') return false;
-    swaySocket_ = socket;
-    sway_ = SwayWindows::connect(*swaySocket_);
-    return sway_ != nullptr;
-  }
-
-  void watchSway() {
-    const int descriptor = sway_->descriptor();
-    loop_.watchFileDescriptor(descriptor, [this, descriptor] {
-      const bool open = sway_->readEvents();
-      workspace_.deliverActivation(false);
-      if (open) return;
-      loop_.unwatchFileDescriptor(descriptor);
-      sway_.reset();
-      reconnectSwayLater();
-    });
-  }
-
-  // Tried again only while the connection is lost, so that a steady poll wakes for nothing
-  // else.
-  void reconnectSwayLater() {
-    loop_.scheduleOnce(SWAY_RECONNECT_INTERVAL, [this] {
-      if (!connectSway()) return reconnectSwayLater();
-      watchSway();
-      workspace_.deliverActivation(false);
-    });
   }
 
   // The one diagnostic: the agent ends with status 1 and writes no more records.
@@ -163,10 +137,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   wl_registry* registry_ = nullptr;
   ToplevelTracker tracker_;
   std::unique_ptr<ForeignToplevels> toplevels_;
-  std::optional<std::string> swaySocket_;
-  std::unique_ptr<SwayWindows> sway_;
-  ToplevelWorkspace workspace_;
   linux_platform::PollRunLoop loop_;
+  SwayWindows swayWindows_;
+  ToplevelWorkspace workspace_;
+  SwayConnection sway_;
   bool lost_ = false;
   linux_platform::StdioOutput output_;
   linux_platform::IdleActivity activity_;

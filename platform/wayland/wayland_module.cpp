@@ -5,6 +5,9 @@
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_module.h"
 
+extern "C" __attribute__((visibility("default"))) const char QUEN_WAYLAND_MODULE_ABI_TEXT[] =
+    QUEN_WAYLAND_MODULE_ABI;
+
 extern "C" __attribute__((visibility("default"))) quen::platform::Backend*
 QUEN_OPEN_WAYLAND_BACKEND(std::string& error) {
   return quen::wayland::openWaylandBackend(error).release();

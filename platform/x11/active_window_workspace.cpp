@@ -1,19 +1,15 @@
 #include "platform/x11/active_window_workspace.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <utility>
 
+#include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_reply.h"
 
 namespace quen::x11 {
 
 ActiveWindowWorkspace::ActiveWindowWorkspace(Connection& connection, EventPump& events)
     : connection_(connection), identity_(connection, events) {
-  const char* sessionType = std::getenv("XDG_SESSION_TYPE");
-  const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
-  waylandSession_ = (sessionType != nullptr && std::strcmp(sessionType, "wayland") == 0) ||
-                    (waylandDisplay != nullptr && *waylandDisplay != '\0');
+  waylandSession_ = inWaylandSession();
   const auto selection = connection.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
   notified_ = true;
   readActiveWindow();

@@ -27,8 +27,8 @@ class ActiveWindowWorkspace final : public platform::Workspace {
   ActiveWindowWorkspace(Connection& connection, EventPump& events);
 
   std::optional<platform::RunningApplication> frontmostApplication() override;
-  // In a Wayland session (XDG_SESSION_TYPE=wayland, or WAYLAND_DISPLAY set), X11 sees only
-  // XWayland's windows: with no active window, a native Wayland window is in front.
+  // In a Wayland session (see inWaylandSession), X11 sees only XWayland's windows: with no
+  // active window, a native Wayland window is in front.
   bool frontApplicationHidden() override;
   void observeActivation(
       std::function<void(const std::optional<platform::RunningApplication>&)> callback) override;

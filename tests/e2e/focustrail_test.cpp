@@ -34,9 +34,15 @@ TEST_F(FocusTrailTest, ActivationAndRetitlingWriteTheApplicationAndNoWindowWrite
   // No _NET_WM_PID: the X-Resource extension names the process of a local client.
   const auto beta = client.open(
       {.title = "Beta window", .instance = "beta", .className = "Beta", .publishPid = false});
-  auto agent = startAgent(Agent::FocusTrail, true, {{"LANG", "de_DE.UTF-8"}});
+  // A WAYLAND_DISPLAY left over in this plain X11 session, which no compositor serves.
+  auto agent = startAgent(Agent::FocusTrail, true,
+                          {{"LANG", "de_DE.UTF-8"},
+                           {"WAYLAND_DISPLAY", "wayland-nobody"},
+                           {"XDG_RUNTIME_DIR", applicationsDirectory().string()},
+                           {"XDG_SESSION_TYPE", std::nullopt}});
   ASSERT_TRUE(agent);
-  // No window is active yet (_NET_ACTIVE_WINDOW is None): two polls' time without a line.
+  // No window is active yet (_NET_ACTIVE_WINDOW is None): two polls' time without a line,
+  // no E_WINDOW_NOT_VISIBLE either.
   EXPECT_FALSE(agent->readLine(Milliseconds(2500)));
   client.activate(beta);
   const auto first = agent->nextRecord();

@@ -142,9 +142,10 @@ TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNot
   XClient xclient(session->xwaylandDisplay());
   xclient.open(WindowSpec{.title = "x window", .instance = "quenx", .className = "QuenXTest"});
   focus("[class=\"^QuenXTest$\"]");
-  // A compositor named that does not answer: the agent goes on with X11, in a session that
-  // WAYLAND_DISPLAY marks as Wayland.
+  // A compositor that offers no toplevel list (here: none answers): the agent goes on with
+  // X11, in a session that XDG_SESSION_TYPE marks as Wayland.
   auto agent = startAgent({{"WAYLAND_DISPLAY", "wayland-gone"},
+                           {"XDG_SESSION_TYPE", "wayland"},
                            {"DISPLAY", session->xwaylandDisplay()}});
   ASSERT_TRUE(agent);
   ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quenx")));
