@@ -36,6 +36,15 @@ std::optional<UrlAnswer> UrlAnswerWait::freshAnswer() {
   if (!latest || !(latest->request == query_->request) ||
       latest->sequence < query_->firstSequence)
     return std::nullopt;
+  // Within the wait, an answer with neither URL nor code is a browser that has not built
+  // the document yet (it does so lazily): asked again shortly, until the bound.
+  if (query_->generation != 0 && latest->answer == UrlAnswer{false, false}) {
+    if (latest->sequence != query_->usedSequence) {
+      query_->usedSequence = latest->sequence;
+      askAgainSoon();
+    }
+    return std::nullopt;
+  }
   const std::int32_t pid = query_->request.pid;
   query_->generation = 0;
   query_->expired = false;
@@ -57,6 +66,14 @@ void UrlAnswerWait::startWaiting() {
     wait->query_->generation = 0;
     wait->query_->expired = true;
     wait->recollect_();
+  });
+}
+
+void UrlAnswerWait::askAgainSoon() {
+  loop_.scheduleOnce(REASK_SECONDS, [weak = std::weak_ptr(self_), generation = query_->generation] {
+    const std::shared_ptr<UrlAnswerWait> wait = weak.lock();
+    if (wait && wait->query_ && wait->query_->generation == generation)
+      wait->worker_.ask(wait->query_->request);
   });
 }
 

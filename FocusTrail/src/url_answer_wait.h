@@ -5,7 +5,8 @@
 // URL_ANSWER_WAIT_SECONDS. Past that the record carries the timeout code, and the browser
 // is left alone for HANG_BACK_OFF_SECONDS: no query is sent to it meanwhile and its records
 // carry the timeout code, unless the answer they were waiting for comes in. A query the
-// worker itself answered with the timeout code leaves the browser alone alike.
+// worker itself answered with the timeout code leaves the browser alone alike. An answer
+// with neither URL nor code (no document yet) is final only once the bound has passed.
 
 #include <cstdint>
 #include <functional>
@@ -23,6 +24,8 @@ namespace quen::focus {
 // accessibility bus, or one Apple Event), short enough that a switch to a browser is
 // reported within the same moment.
 inline constexpr double URL_ANSWER_WAIT_SECONDS = 0.4;
+// Within the wait, seconds before a browser without its document yet is asked again.
+inline constexpr double REASK_SECONDS = 0.05;
 // Seconds a browser that let a query time out is left alone.
 inline constexpr double HANG_BACK_OFF_SECONDS = 5.0;
 
@@ -50,6 +53,7 @@ class UrlAnswerWait {
   };
   std::optional<UrlAnswer> freshAnswer();
   void startWaiting();
+  void askAgainSoon();
   bool leftAlone(std::int32_t pid) const { return leftAlone_.contains(pid); }
   void leaveAlone(std::int32_t pid);
 

@@ -98,6 +98,20 @@ TEST_F(BrowserRecordWaitTest, TheRecordWaitsForItsAnswerAtMostTheBoundThenLeaves
   }
 }
 
+// A browser builds its document lazily: "nothing yet" within the bound is asked again.
+TEST_F(BrowserRecordWaitTest, NoDocumentYetIsAskedAgainWithinTheBound) {
+  BrowserInFront browser;
+  auto& [fake, worker, delegate] = browser;
+  browser.launch();
+  fake.activate(SAFARI);
+  worker->answer(UrlAnswer{false, false});
+  fake.advance(0.1);
+  ASSERT_TRUE(fake.lines.empty());
+  worker->answer();
+  fake.advance(0);
+  EXPECT_EQ(browser.urlsAndCodes(), std::vector<std::string>{"https://example.org/"});
+}
+
 // A new title is a new query: its record comes with the new page's URL, in one line.
 TEST_F(BrowserRecordWaitTest, ANewTitleIsWrittenTogetherWithItsOwnUrl) {
   BrowserInFront browser;

@@ -28,8 +28,11 @@ class ManualUrlWorker final : public UrlWorker {
   }
   // Answers the query asked last, and wakes the main loop when the answer is new.
   void answer() {
+    if (asked) answer(source_(*asked, {}));
+  }
+  // Answers the query asked last with `answer`.
+  void answer(UrlAnswer answer) {
     if (!asked) return;
-    UrlAnswer answer = source_(*asked, {});
     const bool changed = !latest_ || !(latest_->request == *asked) || !(latest_->answer == answer);
     latest_ = AnsweredUrl{std::move(*asked), std::move(answer), ++answers_};
     asked.reset();
