@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what it needs, builds with warnings
-# as errors, runs every test (the end-to-end ones, on X11 and on Wayland, three times in a
-# row, so that a flaky one fails here instead of landing), runs them all once more under
+# as errors, runs every test (the end-to-end ones, on X11, on Wayland and against real
+# browsers, three times in a row, so that a flaky one fails here instead of landing), runs them all once more under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and runs each fuzz target for a bounded
 # time.
 set -euo pipefail
@@ -14,9 +14,10 @@ jobs=$(nproc)
 echo "== build and test (dev)"
 cmake --preset dev -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build --preset dev -j "$jobs"
-ctest --preset dev -j "$jobs" -LE "e2e|wayland"
+ctest --preset dev -j "$jobs" -LE "e2e|wayland|browser"
 ctest --preset dev -j "$jobs" -L e2e --repeat until-fail:3
 ctest --preset dev -j "$jobs" -L wayland --repeat until-fail:3
+ctest --preset dev -j "$jobs" -L browser --repeat until-fail:3
 
 echo "== build and test under ASan and UBSan"
 cmake --preset sanitize -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
