@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite, from a fresh machine: installs what it needs, builds with warnings
 # as errors, runs every test (the end-to-end ones, on X11, on Wayland and against real
-# browsers, three times in a row, so that a flaky one fails here instead of landing), runs them all once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs each fuzz target for a bounded
-# time.
+# browsers, three times in a row, so that a flaky one fails here instead of landing), runs
+# them all once more under AddressSanitizer and UndefinedBehaviorSanitizer, and runs each
+# fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

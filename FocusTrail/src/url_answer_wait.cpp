@@ -39,8 +39,8 @@ std::optional<UrlAnswer> UrlAnswerWait::freshAnswer() {
   // Within the wait, an answer with neither URL nor code is a browser that has not built
   // the document yet (it does so lazily): asked again shortly, until the bound.
   if (query_->generation != 0 && latest->answer == UrlAnswer{false, false}) {
-    if (latest->sequence != query_->usedSequence) {
-      query_->usedSequence = latest->sequence;
+    if (!query_->askingAgain) {
+      query_->askingAgain = true;
       askAgainSoon();
     }
     return std::nullopt;
@@ -69,11 +69,14 @@ void UrlAnswerWait::startWaiting() {
   });
 }
 
+// Asks again every REASK_SECONDS for as long as the wait lasts: an answer that is still
+// empty does not wake the main loop, so the asking cannot wait for one.
 void UrlAnswerWait::askAgainSoon() {
   loop_.scheduleOnce(REASK_SECONDS, [weak = std::weak_ptr(self_), generation = query_->generation] {
     const std::shared_ptr<UrlAnswerWait> wait = weak.lock();
-    if (wait && wait->query_ && wait->query_->generation == generation)
-      wait->worker_.ask(wait->query_->request);
+    if (!wait || !wait->query_ || wait->query_->generation != generation) return;
+    wait->worker_.ask(wait->query_->request);
+    wait->askAgainSoon();
   });
 }
 

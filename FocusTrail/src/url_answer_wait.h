@@ -50,6 +50,7 @@ class UrlAnswerWait {
     std::uint64_t usedSequence = 0;   // the answer last handed out
     std::uint64_t generation = 0;     // of the wait in progress, 0 when none is
     bool expired = false;             // the wait ended with no answer
+    bool askingAgain = false;         // an empty answer came within the wait
   };
   std::optional<UrlAnswer> freshAnswer();
   void startWaiting();
