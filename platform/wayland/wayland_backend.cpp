@@ -3,6 +3,7 @@
 #include <wayland-client.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "platform/linux/permitted_services.h"
 #include "platform/linux/poll_run_loop.h"
 #include "platform/linux/stdio_output.h"
+#include "platform/wayland/bounded_roundtrip.h"
 #include "platform/wayland/foreign_toplevels.h"
 #include "platform/wayland/sway_connection.h"
 #include "platform/wayland/sway_windows.h"
@@ -21,6 +23,10 @@
 namespace quen::wayland {
 
 namespace {
+
+// How long the compositor may take to answer at start; one that does not answer is no
+// compositor to use, and the agent goes on with X11.
+constexpr std::chrono::milliseconds START_ANSWER_LIMIT{1000};
 
 // Wayland has no way for a client to see other clients' input.
 class NoEventSource final : public platform::EventSource {
@@ -62,9 +68,9 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
     registry_ = wl_display_get_registry(display_);
     static const wl_registry_listener listener{&onGlobal, &onGlobalRemove};
     wl_registry_add_listener(registry_, &listener, this);
-    if (wl_display_roundtrip(display_) < 0 || !toplevels_) return false;
+    if (!roundtripWithin(display_, START_ANSWER_LIMIT) || !toplevels_) return false;
     // The toplevels that exist now, so that the first poll already knows the front one.
-    if (wl_display_roundtrip(display_) < 0) return false;
+    if (!roundtripWithin(display_, START_ANSWER_LIMIT)) return false;
     tracker_.finishBatch();
     sway_.open();
     sway_.awaitTree();
