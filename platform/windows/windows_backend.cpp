@@ -1,0 +1,90 @@
+#include "platform/windows/windows_backend.h"
+
+#include "platform/windows/foreground_workspace.h"
+#include "platform/windows/message_loop.h"
+#include "platform/windows/raw_input_source.h"
+#include "platform/windows/standard_output.h"
+#include "platform/windows/top_level_windows.h"
+
+namespace quen::windows {
+namespace {
+
+class GrantedScreenCapture final : public platform::ScreenCapture {
+ public:
+  bool isMacOS11OrLater() override { return false; }
+  bool preflightAccess() override { return true; }
+  void requestAccess() override {}
+  bool canCreateDisplayStream() override { return true; }
+};
+
+class TrustedAccessibility final : public platform::Accessibility {
+ public:
+  bool isProcessTrusted(bool /*prompt*/) override { return true; }
+  void observeTrustChanges(std::function<void()> /*callback*/) override {}
+};
+
+// Windows does not throttle a background process the way App Nap does.
+class IdleActivity final : public platform::Activity {
+ public:
+  std::shared_ptr<void> beginActivity(std::uint64_t /*options*/,
+                                      std::string_view /*reason*/) override {
+    return std::make_shared<int>(0);
+  }
+};
+
+// No scripts: a browser's URL is not asked through a script service on Windows.
+class NoScriptService final : public platform::ScriptService {
+ public:
+  platform::ScriptRun run(const std::string& /*source*/) override { return {}; }
+};
+
+class WindowsBackend final : public platform::Backend {
+ public:
+  explicit WindowsBackend(HANDLE output) : output_(output) { watchParentProcess(loop_); }
+
+  platform::RunLoop& runLoop() override { return loop_; }
+  platform::Activity& activity() override { return activity_; }
+  platform::Workspace& workspace() override {
+    if (!workspace_) workspace_ = std::make_unique<ForegroundWorkspace>();
+    return *workspace_;
+  }
+  platform::WindowList& windowList() override {
+    if (!windowList_) windowList_ = std::make_unique<TopLevelWindowList>();
+    return *windowList_;
+  }
+  platform::ScriptService& scripts() override { return scripts_; }
+  platform::ScreenCapture& screenCapture() override { return screenCapture_; }
+  platform::Accessibility& accessibility() override { return accessibility_; }
+  platform::EventSource& eventSource() override {
+    if (!eventSource_) eventSource_ = std::make_unique<RawInputEventSource>();
+    return *eventSource_;
+  }
+  platform::StandardOutput& standardOutput() override { return output_; }
+  std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
+    return loop_.wakerFor(std::move(onWake));
+  }
+
+ private:
+  MessageLoop loop_;
+  StandardOutput output_;
+  IdleActivity activity_;
+  NoScriptService scripts_;
+  GrantedScreenCapture screenCapture_;
+  TrustedAccessibility accessibility_;
+  std::unique_ptr<ForegroundWorkspace> workspace_;
+  std::unique_ptr<TopLevelWindowList> windowList_;
+  std::unique_ptr<RawInputEventSource> eventSource_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Backend> openWindowsBackend(std::string& error) {
+  HANDLE output = standardOutputHandle();
+  if (output == nullptr) {
+    error = "Windows: no standard output";
+    return nullptr;
+  }
+  return std::make_unique<WindowsBackend>(output);
+}
+
+}  // namespace quen::windows
