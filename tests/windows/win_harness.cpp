@@ -171,4 +171,17 @@ INPUT keyInput(WORD virtualKey, bool up) {
   return input;
 }
 
+bool sendXTestInput(const std::wstring& arguments) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  std::wstring commandLine = L"Z:\\usr\\bin\\xdotool " + arguments;
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &started))
+    return false;
+  if (started.hProcess) CloseHandle(started.hProcess);
+  if (started.hThread) CloseHandle(started.hThread);
+  return true;
+}
+
 }  // namespace quen::testing

@@ -65,5 +65,9 @@ HWND openWindow(const std::wstring& title, DWORD style, DWORD extendedStyle, int
 void sendInput(std::vector<INPUT> inputs);
 INPUT mouseInput(DWORD flags, LONG dx = 0, LONG dy = 0);
 INPUT keyInput(WORD virtualKey, bool up);
+// Sends input through the X server under Wine (XTEST, by xdotool with `arguments`): Wine's
+// Raw Input misses SendInput's wheel and drags. Wine starts Unix programs but gives no
+// handle to wait on: the caller waits for what the input causes.
+bool sendXTestInput(const std::wstring& arguments);
 
 }  // namespace quen::testing

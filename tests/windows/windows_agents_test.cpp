@@ -82,6 +82,19 @@ Json activity(bool click, bool move, bool key) {
   return Json{{"error", false}, {"evMouseClick", click}, {"evMouseMove", move}, {"evKeyPress", key}};
 }
 
+// XTEST's input reaches Wine's raw input only once Wine has seen the pointer enter one of its
+// windows: moves over the test's window until one is reported, then waits for the quiet line.
+void enterWithXTest(AgentProcess& agent) {
+  const Json idle = activity(false, false, false);
+  bool entered = false;
+  for (int attempt = 0; attempt < 5 && !entered; ++attempt) {
+    ASSERT_TRUE(sendXTestInput(L"mousemove " + std::to_wstring(340 + attempt) + L" 250"));
+    entered = agent.nextRecord([&](const Json& record) { return record != idle; }, 2.0).has_value();
+  }
+  ASSERT_TRUE(entered) << "XTEST input never reached raw input";
+  ASSERT_TRUE(agent.nextRecord([&](const Json& record) { return record == idle; }));
+}
+
 TEST(WindowsInputTrail, CountsClicksMovesAndKeyReleases) {
   HWND window = openWindow(L"Input", CAPTIONED, 0, 100, 100, 500, 300);
   SetForegroundWindow(window);
@@ -93,20 +106,32 @@ TEST(WindowsInputTrail, CountsClicksMovesAndKeyReleases) {
   struct Row {
     const char* what;
     std::vector<INPUT> input;
+    const wchar_t* xtest;  // when set, XTEST input in xdotool's words instead of `input`
     Json expected;
   };
   const std::vector<Row> rows{
-      {"move", {mouseInput(MOUSEEVENTF_MOVE, 7, 3)}, activity(false, true, false)},
-      {"click", {mouseInput(MOUSEEVENTF_LEFTDOWN), mouseInput(MOUSEEVENTF_LEFTUP)},
+      {"move", {mouseInput(MOUSEEVENTF_MOVE, 7, 3)}, nullptr, activity(false, true, false)},
+      {"click", {mouseInput(MOUSEEVENTF_LEFTDOWN), mouseInput(MOUSEEVENTF_LEFTUP)}, nullptr,
        activity(true, false, false)},
-      {"key A", {keyInput('A', false), keyInput('A', true)}, activity(false, false, true)},
+      {"key A", {keyInput('A', false), keyInput('A', true)}, nullptr, activity(false, false, true)},
       // Shift alone is no key press: the move after it shows the second was seen.
       {"shift", {keyInput(VK_SHIFT, false), keyInput(VK_SHIFT, true),
-                 mouseInput(MOUSEEVENTF_MOVE, -7, -3)}, activity(false, true, false)},
+                 mouseInput(MOUSEEVENTF_MOVE, -7, -3)}, nullptr, activity(false, true, false)},
+      {"xtest drag", {}, L"mousedown 1 mousemove_relative 20 0 mousemove_relative 0 20 mouseup 1",
+       activity(true, false, false)},
+      {"xtest wheel", {}, L"click 5 click 4 mousemove_relative 3 3", activity(false, true, false)},
   };
+  bool entered = false;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    sendInput(row.input);
+    if (row.xtest && !std::exchange(entered, true)) {
+      ASSERT_NO_FATAL_FAILURE(enterWithXTest(*agent));
+    }
+    if (row.xtest) {
+      ASSERT_TRUE(sendXTestInput(row.xtest));
+    } else {
+      sendInput(row.input);
+    }
     EXPECT_EQ(agent->nextRecord(active).value_or(Json()), row.expected);
   }
   DestroyWindow(window);
