@@ -67,9 +67,9 @@ void ForegroundWorkspace::observeActivation(
 void CALLBACK ForegroundWorkspace::onWinEvent(HWINEVENTHOOK /*hook*/, DWORD event, HWND window,
                                               LONG object, LONG child, DWORD /*thread*/,
                                               DWORD /*time*/) {
-  if (hookTarget == nullptr || object != OBJID_WINDOW || child != CHILDID_SELF) return;
-  if (event == EVENT_OBJECT_NAMECHANGE && window != GetForegroundWindow()) return;
-  hookTarget->deliverActivation();
+  if (hookTarget != nullptr &&
+      isActivationEvent(event, object, child, window == GetForegroundWindow()))
+    hookTarget->deliverActivation();
 }
 
 void ForegroundWorkspace::deliverActivation() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/windows/process_identity.h"
+#include "platform/windows/win32_rules.h"
 
 namespace quen::windows {
 namespace {
@@ -18,8 +19,9 @@ bool isOnScreen(HWND window) {
   if (!IsWindowVisible(window) || IsIconic(window)) return false;
   if ((GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0) return false;
   DWORD cloaked = 0;
-  return !(SUCCEEDED(DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) &&
-           cloaked != 0);
+  const bool queried =
+      SUCCEEDED(DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked));
+  return !isCloaked(queried, cloaked);
 }
 
 class Description final : public platform::WindowDescription {
@@ -34,10 +36,10 @@ class Description final : public platform::WindowDescription {
   platform::OsValue alpha() const override {
     BYTE alpha = 255;
     DWORD flags = 0;
-    if ((GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED) != 0 &&
-        GetLayeredWindowAttributes(window_, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) != 0)
-      return platform::OsValue::ofReal(alpha / 255.0);
-    return platform::OsValue::ofReal(1.0);
+    const bool layered = (GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    const bool queried =
+        layered && GetLayeredWindowAttributes(window_, nullptr, &alpha, &flags) != 0;
+    return platform::OsValue::ofReal(windowAlpha(layered, queried, flags, alpha));
   }
   platform::OsValue bounds() const override {
     RECT rect{};

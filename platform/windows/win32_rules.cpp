@@ -82,6 +82,19 @@ bool isCountedKeyRelease(std::uint16_t virtualKey, std::uint16_t flags) {
   }
 }
 
+bool isActivationEvent(std::uint32_t event, std::int32_t object, std::int32_t child,
+                       bool isForegroundWindow) {
+  if (object != WIN_OBJECT_WINDOW || child != WIN_CHILD_SELF) return false;
+  return event == WIN_EVENT_FOREGROUND || (event == WIN_EVENT_NAME_CHANGE && isForegroundWindow);
+}
+
+double windowAlpha(bool layered, bool queried, std::uint32_t flags, std::uint8_t alpha) {
+  if (!layered || !queried || (flags & LAYERED_ALPHA_FLAG) == 0) return 1.0;
+  return alpha / 255.0;
+}
+
+bool isCloaked(bool queried, std::uint32_t cloakedValue) { return queried && cloakedValue != 0; }
+
 bool isReaderGoneError(std::uint32_t error) {
   return error == 109 || error == 232 || error == 233;
 }

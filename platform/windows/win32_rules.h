@@ -57,6 +57,27 @@ MouseMeaning translateRawMouse(std::uint16_t usFlags, std::uint16_t buttonFlags,
 // presses only, so a held key counts once. VK 0xFF marks the extra reports of some keys.
 bool isCountedKeyRelease(std::uint16_t virtualKey, std::uint16_t flags);
 
+// WinEvent numbers and ids (winuser.h).
+inline constexpr std::uint32_t WIN_EVENT_FOREGROUND = 0x0003;    // EVENT_SYSTEM_FOREGROUND
+inline constexpr std::uint32_t WIN_EVENT_NAME_CHANGE = 0x800C;   // EVENT_OBJECT_NAMECHANGE
+inline constexpr std::int32_t WIN_OBJECT_WINDOW = 0;             // OBJID_WINDOW
+inline constexpr std::int32_t WIN_CHILD_SELF = 0;                // CHILDID_SELF
+
+// Whether a WinEvent means that the report may have changed: another window came to the
+// front, or the foreground window itself (not one of its parts, not another window) was
+// renamed.
+bool isActivationEvent(std::uint32_t event, std::int32_t object, std::int32_t child,
+                       bool isForegroundWindow);
+
+// A window's alpha from 0 to 1: a layered window's LWA_ALPHA value when it has one, else
+// opaque (not layered, a failed query, or one painted by UpdateLayeredWindow).
+double windowAlpha(bool layered, bool queried, std::uint32_t flags, std::uint8_t alpha);
+inline constexpr std::uint32_t LAYERED_ALPHA_FLAG = 0x2;  // LWA_ALPHA
+
+// Whether DWM hides a window: a failed DWMWA_CLOAKED query (no compositor answers it) means
+// not cloaked.
+bool isCloaked(bool queried, std::uint32_t cloakedValue);
+
 // Whether a failed write's error says that the reader of the pipe is gone:
 // ERROR_BROKEN_PIPE (109), ERROR_NO_DATA (232), ERROR_PIPE_NOT_CONNECTED (233).
 bool isReaderGoneError(std::uint32_t error);

@@ -55,6 +55,26 @@ TEST(Win32Rules, CountedKeyReleases) {
     EXPECT_FALSE(isCountedKeyRelease(modifier, RAW_KEY_BREAK)) << modifier;
 }
 
+TEST(Win32Rules, WinEventsThatMayChangeTheReport) {
+  EXPECT_TRUE(isActivationEvent(WIN_EVENT_FOREGROUND, WIN_OBJECT_WINDOW, WIN_CHILD_SELF, false));
+  EXPECT_TRUE(isActivationEvent(WIN_EVENT_NAME_CHANGE, WIN_OBJECT_WINDOW, WIN_CHILD_SELF, true));
+  EXPECT_FALSE(isActivationEvent(WIN_EVENT_NAME_CHANGE, WIN_OBJECT_WINDOW, WIN_CHILD_SELF, false));
+  EXPECT_FALSE(isActivationEvent(WIN_EVENT_NAME_CHANGE, -4, WIN_CHILD_SELF, true));  // OBJID_CLIENT
+  EXPECT_FALSE(isActivationEvent(WIN_EVENT_NAME_CHANGE, WIN_OBJECT_WINDOW, 3, true));  // a part
+  EXPECT_FALSE(isActivationEvent(0x8000, WIN_OBJECT_WINDOW, WIN_CHILD_SELF, true));  // creation
+}
+
+TEST(Win32Rules, AlphaAndCloakingFallBackToVisible) {
+  EXPECT_EQ(windowAlpha(true, true, LAYERED_ALPHA_FLAG, 0), 0.0);
+  EXPECT_EQ(windowAlpha(true, true, LAYERED_ALPHA_FLAG, 255), 1.0);
+  EXPECT_EQ(windowAlpha(true, true, 0x1, 0), 1.0);                    // a colour key only
+  EXPECT_EQ(windowAlpha(true, false, LAYERED_ALPHA_FLAG, 0), 1.0);    // UpdateLayeredWindow
+  EXPECT_EQ(windowAlpha(false, true, LAYERED_ALPHA_FLAG, 0), 1.0);
+  EXPECT_TRUE(isCloaked(true, 2));
+  EXPECT_FALSE(isCloaked(true, 0));
+  EXPECT_FALSE(isCloaked(false, 1));  // E_NOTIMPL where no compositor answers
+}
+
 TEST(Win32Rules, ReaderGoneErrors) {
   for (const std::uint32_t error : {109u, 232u, 233u}) EXPECT_TRUE(isReaderGoneError(error));
   for (const std::uint32_t error : {0u, 5u, 6u, 112u}) EXPECT_FALSE(isReaderGoneError(error));
