@@ -19,7 +19,7 @@ cmake --build "$build" --target FocusTrail InputTrail "${tests[@]}"
 # The agents import system DLLs only: the C++ runtime is linked in.
 for agent in FocusTrail InputTrail; do
   if x86_64-w64-mingw32-objdump -p "$build/$agent/$agent.exe" | grep 'DLL Name' |
-    grep -viE 'kernel32|user32|msvcrt|dwmapi|version'; then
+    grep -viE 'kernel32|user32|msvcrt|dwmapi|version|oleacc|ole32|oleaut32'; then
     echo "$agent.exe imports a DLL that Windows does not ship" >&2
     exit 1
   fi

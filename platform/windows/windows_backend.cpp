@@ -2,6 +2,7 @@
 
 #include "platform/windows/foreground_workspace.h"
 #include "platform/windows/message_loop.h"
+#include "platform/windows/msaa_elements.h"
 #include "platform/windows/raw_input_source.h"
 #include "platform/windows/standard_output.h"
 #include "platform/windows/top_level_windows.h"
@@ -32,7 +33,7 @@ class IdleActivity final : public platform::Activity {
   }
 };
 
-// No scripts: a browser's URL is not asked through a script service on Windows.
+// No scripts: a browser's URL is read from its window's accessible elements on Windows.
 class NoScriptService final : public platform::ScriptService {
  public:
   platform::ScriptRun run(const std::string& /*source*/) override { return {}; }
@@ -60,6 +61,9 @@ class WindowsBackend final : public platform::Backend {
     return *eventSource_;
   }
   platform::StandardOutput& standardOutput() override { return output_; }
+  std::unique_ptr<platform::WindowAccessibility> openWindowAccessibility() override {
+    return std::make_unique<MsaaElements>();
+  }
   std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
     return loop_.wakerFor(std::move(onWake));
   }

@@ -78,6 +78,23 @@ TEST(WindowsFocusTrail, ReportsTheFrontApplicationAndItsChosenWindow) {
   DestroyWindow(alpha);
 }
 
+// A known browser's record waits for its URL, read on the worker's thread from the window's
+// accessible elements (here the address bar's: Wine has no browser).
+TEST(WindowsFocusTrail, ReportsAKnownBrowserWithItsUrl) {
+  auto agent = AgentProcess::start(agentPath(L"FocusTrail"),
+                                   L"--argTitleNeeded 1 --argUrlNeeded 1 --argForceReqPerm 0");
+  ASSERT_TRUE(agent);
+  auto browser = AgentProcess::start(buildFolder() + L"\\tests\\windows\\browser_stand_in.exe", L"");
+  ASSERT_TRUE(browser);
+  const auto record = agent->nextRecord([](const Json& line) {
+    return line["appName"] == "Google Chrome";
+  });
+  ASSERT_TRUE(record) << "no record of the browser";
+  EXPECT_EQ((*record)["winTitle"], "Stand-in tab");
+  EXPECT_EQ((*record)["winUrl"], "https://example.org/grüße");
+  EXPECT_EQ((*record)["error"], false);
+}
+
 Json activity(bool click, bool move, bool key) {
   return Json{{"error", false}, {"evMouseClick", click}, {"evMouseMove", move}, {"evKeyPress", key}};
 }
