@@ -7,6 +7,7 @@
 #if defined(__APPLE__)
 #include "platform/macos/macos_backend.h"
 #elif defined(_WIN32)
+#include "platform/windows/msaa_elements.h"
 #include "platform/windows/windows_backend.h"
 #else
 #include "platform/wayland/wayland_module.h"
@@ -20,7 +21,8 @@ std::unique_ptr<Backend> openSystemBackend(std::string& error) {
 #if defined(__APPLE__)
       {"macos", &macos::openMacOSBackend},
 #elif defined(_WIN32)
-      {"windows", &windows::openWindowsBackend},
+      {"windows",
+       [](std::string& cause) { return windows::openWindowsBackend(cause, &windows::openMsaaElements); }},
 #else
       {"wayland", &wayland::openWaylandModule},
       {"x11", [](std::string& cause) { return x11::openX11Backend(nullptr, cause); }},

@@ -19,7 +19,7 @@ std::unique_ptr<Backend> openSystemBackend(std::string& error) {
 #if defined(__APPLE__)
       {"macos", &macos::openMacOSBackend},
 #elif defined(_WIN32)
-      {"windows", &windows::openWindowsBackend},
+      {"windows", [](std::string& cause) { return windows::openWindowsBackend(cause, nullptr); }},
 #else
       {"x11", [](std::string& cause) { return x11::openX11Backend(nullptr, cause); }},
 #endif

@@ -52,6 +52,10 @@ IAccessible* clientOfWindowObject(IAccessible* object) {
 
 }  // namespace
 
+std::unique_ptr<platform::WindowAccessibility> openMsaaElements() {
+  return std::make_unique<MsaaElements>();
+}
+
 MsaaElements::~MsaaElements() {
   forget();
   // COM stays set up on the worker's thread until it ends: this destructor may run elsewhere.

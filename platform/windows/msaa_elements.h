@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/platform.h"
@@ -41,5 +42,8 @@ class MsaaElements final : public platform::WindowAccessibility {
   bool comReady_ = false;
   std::vector<Element> elements_;
 };
+
+// The elements, as the Windows backend makes them for FocusTrail.
+std::unique_ptr<platform::WindowAccessibility> openMsaaElements();
 
 }  // namespace quen::windows

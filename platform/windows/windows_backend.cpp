@@ -2,7 +2,6 @@
 
 #include "platform/windows/foreground_workspace.h"
 #include "platform/windows/message_loop.h"
-#include "platform/windows/msaa_elements.h"
 #include "platform/windows/raw_input_source.h"
 #include "platform/windows/standard_output.h"
 #include "platform/windows/top_level_windows.h"
@@ -41,7 +40,10 @@ class NoScriptService final : public platform::ScriptService {
 
 class WindowsBackend final : public platform::Backend {
  public:
-  explicit WindowsBackend(HANDLE output) : output_(output) { watchParentProcess(loop_); }
+  WindowsBackend(HANDLE output, WindowAccessibilityFactory makeElements)
+      : output_(output), makeElements_(makeElements) {
+    watchParentProcess(loop_);
+  }
 
   platform::RunLoop& runLoop() override { return loop_; }
   platform::Activity& activity() override { return activity_; }
@@ -55,14 +57,14 @@ class WindowsBackend final : public platform::Backend {
   }
   platform::ScriptService& scripts() override { return scripts_; }
   platform::ScreenCapture& screenCapture() override { return screenCapture_; }
-  platform::Accessibility& accessibility() override { return accessibility_; }
+  platform::Accessibility& accessibility() override { return trust_; }
   platform::EventSource& eventSource() override {
     if (!eventSource_) eventSource_ = std::make_unique<RawInputEventSource>();
     return *eventSource_;
   }
   platform::StandardOutput& standardOutput() override { return output_; }
   std::unique_ptr<platform::WindowAccessibility> openWindowAccessibility() override {
-    return std::make_unique<MsaaElements>();
+    return makeElements_ ? makeElements_() : nullptr;
   }
   std::function<void()> mainLoopWaker(std::function<void()> onWake) override {
     return loop_.wakerFor(std::move(onWake));
@@ -71,10 +73,11 @@ class WindowsBackend final : public platform::Backend {
  private:
   MessageLoop loop_;
   StandardOutput output_;
+  WindowAccessibilityFactory makeElements_;
   IdleActivity activity_;
   NoScriptService scripts_;
   GrantedScreenCapture screenCapture_;
-  TrustedAccessibility accessibility_;
+  TrustedAccessibility trust_;
   std::unique_ptr<ForegroundWorkspace> workspace_;
   std::unique_ptr<TopLevelWindowList> windowList_;
   std::unique_ptr<RawInputEventSource> eventSource_;
@@ -82,13 +85,14 @@ class WindowsBackend final : public platform::Backend {
 
 }  // namespace
 
-std::unique_ptr<platform::Backend> openWindowsBackend(std::string& error) {
+std::unique_ptr<platform::Backend> openWindowsBackend(std::string& error,
+                                                      WindowAccessibilityFactory accessibility) {
   HANDLE output = standardOutputHandle();
   if (output == nullptr) {
     error = "Windows: no standard output";
     return nullptr;
   }
-  return std::make_unique<WindowsBackend>(output);
+  return std::make_unique<WindowsBackend>(output, accessibility);
 }
 
 }  // namespace quen::windows

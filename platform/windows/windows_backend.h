@@ -13,8 +13,13 @@
 
 namespace quen::windows {
 
+// Makes the windows' accessible elements for openWindowAccessibility (openMsaaElements, in
+// msaa_elements.h); an agent that passes none links no OLE library.
+using WindowAccessibilityFactory = std::unique_ptr<platform::WindowAccessibility> (*)();
+
 // Null, with "Windows: no standard output" in `error`, when the process has no standard-output
 // handle (a GUI-subsystem process started without one redirected).
-std::unique_ptr<platform::Backend> openWindowsBackend(std::string& error);
+std::unique_ptr<platform::Backend> openWindowsBackend(std::string& error,
+                                                      WindowAccessibilityFactory accessibility);
 
 }  // namespace quen::windows
