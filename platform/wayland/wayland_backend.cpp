@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "platform/atspi/sd_bus_accessibility.h"
-#include "platform/linux/permitted_services.h"
+#include "platform/permitted_services.h"
 #include "platform/linux/poll_run_loop.h"
 #include "platform/linux/stdio_output.h"
 #include "platform/wayland/foreign_toplevels.h"
@@ -143,10 +143,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   SwayConnection sway_;
   bool lost_ = false;
   linux_platform::StdioOutput output_;
-  linux_platform::IdleActivity activity_;
-  linux_platform::NoScriptService scripts_;
-  linux_platform::AlwaysPermittedScreenCapture screenCapture_;
-  linux_platform::AlwaysTrustedAccessibility accessibility_;
+  platform::IdleActivity activity_;
+  platform::NoScriptService scripts_;
+  platform::AlwaysPermittedScreenCapture screenCapture_;
+  platform::AlwaysTrustedAccessibility accessibility_;
   NoEventSource eventSource_;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/windows/windows_backend.h"
 
+#include "platform/permitted_services.h"
 #include "platform/windows/foreground_workspace.h"
 #include "platform/windows/message_loop.h"
 #include "platform/windows/raw_input_source.h"
@@ -8,35 +9,6 @@
 
 namespace quen::windows {
 namespace {
-
-class GrantedScreenCapture final : public platform::ScreenCapture {
- public:
-  bool isMacOS11OrLater() override { return false; }
-  bool preflightAccess() override { return true; }
-  void requestAccess() override {}
-  bool canCreateDisplayStream() override { return true; }
-};
-
-class TrustedAccessibility final : public platform::Accessibility {
- public:
-  bool isProcessTrusted(bool /*prompt*/) override { return true; }
-  void observeTrustChanges(std::function<void()> /*callback*/) override {}
-};
-
-// Windows does not throttle a background process the way App Nap does.
-class IdleActivity final : public platform::Activity {
- public:
-  std::shared_ptr<void> beginActivity(std::uint64_t /*options*/,
-                                      std::string_view /*reason*/) override {
-    return std::make_shared<int>(0);
-  }
-};
-
-// No scripts: a browser's URL is read from its window's accessible elements on Windows.
-class NoScriptService final : public platform::ScriptService {
- public:
-  platform::ScriptRun run(const std::string& /*source*/) override { return {}; }
-};
 
 class WindowsBackend final : public platform::Backend {
  public:
@@ -74,10 +46,10 @@ class WindowsBackend final : public platform::Backend {
   MessageLoop loop_;
   StandardOutput output_;
   WindowAccessibilityFactory makeElements_;
-  IdleActivity activity_;
-  NoScriptService scripts_;
-  GrantedScreenCapture screenCapture_;
-  TrustedAccessibility trust_;
+  platform::IdleActivity activity_;
+  platform::NoScriptService scripts_;
+  platform::AlwaysPermittedScreenCapture screenCapture_;
+  platform::AlwaysTrustedAccessibility trust_;
   std::unique_ptr<ForegroundWorkspace> workspace_;
   std::unique_ptr<TopLevelWindowList> windowList_;
   std::unique_ptr<RawInputEventSource> eventSource_;
