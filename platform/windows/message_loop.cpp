@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::int64_t NANOSECONDS_PER_MILLISECOND = 1'000'000;
 constexpr std::int64_t NANOSECONDS_PER_SECOND = 1'000'000'000;
-constexpr std::int64_t LONGEST_SPAN_NANOSECONDS = std::int64_t{1} << 61;
-constexpr std::int64_t SHORTEST_INTERVAL_NANOSECONDS = 100'000;
 
 std::int64_t monotonicNanoseconds() {
   static const std::int64_t frequency = [] {
@@ -24,13 +22,6 @@ std::int64_t monotonicNanoseconds() {
   const std::int64_t ticks = now.QuadPart;
   return ticks / frequency * NANOSECONDS_PER_SECOND +
          ticks % frequency * NANOSECONDS_PER_SECOND / frequency;
-}
-
-std::int64_t toNanoseconds(platform::Seconds seconds) {
-  if (!(seconds > 0)) return 0;
-  const double nanoseconds = seconds * static_cast<double>(NANOSECONDS_PER_SECOND);
-  if (nanoseconds >= static_cast<double>(LONGEST_SPAN_NANOSECONDS)) return LONGEST_SPAN_NANOSECONDS;
-  return static_cast<std::int64_t>(nanoseconds + 0.5);
 }
 
 // Whole milliseconds, rounded up so that timers do not wake before they are due.
@@ -50,19 +41,11 @@ MessageLoop::~MessageLoop() {
 }
 
 void MessageLoop::scheduleRepeating(platform::Seconds interval, std::function<void()> callback) {
-  const std::int64_t nanoseconds = std::max(toNanoseconds(interval), SHORTEST_INTERVAL_NANOSECONDS);
-  scheduleTimer(nanoseconds, nanoseconds, std::move(callback));
+  timers_.scheduleRepeating(monotonicNanoseconds(), interval, std::move(callback));
 }
 
 void MessageLoop::scheduleOnce(platform::Seconds delay, std::function<void()> callback) {
-  scheduleTimer(toNanoseconds(delay), 0, std::move(callback));
-}
-
-void MessageLoop::scheduleTimer(std::int64_t delayNanoseconds, std::int64_t intervalNanoseconds,
-                                std::function<void()> callback) {
-  timers_.push_back(std::make_unique<Timer>(Timer{monotonicNanoseconds() + delayNanoseconds,
-                                                  intervalNanoseconds, nextTimerSequence_++,
-                                                  std::move(callback)}));
+  timers_.scheduleOnce(monotonicNanoseconds(), delay, std::move(callback));
 }
 
 void MessageLoop::watchHandle(HANDLE handle, std::function<void()> onSignaled) {
@@ -88,10 +71,8 @@ int MessageLoop::run(std::function<void()> didFinishLaunching) {
   status_ = 0;
   if (didFinishLaunching) didFinishLaunching();
   while (!stopping_) {
-    const auto next = earliestTimer();
-    const DWORD timeout = next == timers_.end()
-                              ? INFINITE
-                              : waitMilliseconds((*next)->dueNanoseconds - monotonicNanoseconds());
+    const std::optional<std::int64_t> due = timers_.nextDue();
+    const DWORD timeout = due ? waitMilliseconds(*due - monotonicNanoseconds()) : INFINITE;
     // The handle list cannot change during the wait: callbacks run after it returns.
     const auto count = static_cast<DWORD>(handles_.size());
     const DWORD result = MsgWaitForMultipleObjectsEx(count, handles_.data(), timeout,
@@ -122,28 +103,8 @@ void MessageLoop::dispatchMessages() {
 void MessageLoop::fireDueTimers() {
   // Only timers due when this pass began fire in it.
   const std::int64_t now = monotonicNanoseconds();
-  for (auto next = earliestTimer();
-       next != timers_.end() && !stopping_ && (*next)->dueNanoseconds <= now;
-       next = earliestTimer()) {
-    Timer& timer = **next;
-    if (timer.intervalNanoseconds == 0) {
-      std::unique_ptr<Timer> call = std::move(*next);
-      timers_.erase(next);
-      call->callback();
-    } else {
-      const std::int64_t interval = timer.intervalNanoseconds;
-      timer.dueNanoseconds += interval;
-      if (timer.dueNanoseconds <= now)
-        timer.dueNanoseconds += ((now - timer.dueNanoseconds) / interval + 1) * interval;
-      timer.callback();
-    }
+  while (!stopping_ && timers_.fireNextDue(now)) {
   }
-}
-
-MessageLoop::Timers::iterator MessageLoop::earliestTimer() {
-  return std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
-    return std::pair(a->dueNanoseconds, a->sequence) < std::pair(b->dueNanoseconds, b->sequence);
-  });
 }
 
 }  // namespace quen::windows

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/timer_queue.h"
 
 namespace quen::windows {
 
@@ -23,9 +24,7 @@ class MessageLoop final : public platform::RunLoop {
   MessageLoop(const MessageLoop&) = delete;
   MessageLoop& operator=(const MessageLoop&) = delete;
 
-  // Timers never fire early. A repeating timer keeps the times start + k * interval; one that
-  // fell behind fires once and is then due at the next of those times still ahead. An
-  // interval of 0 or less repeats every 0.1 ms.
+  // Timers follow TimerQueue's rules (never early; one that fell behind fires once).
   void scheduleRepeating(platform::Seconds interval, std::function<void()> callback) override;
   void scheduleOnce(platform::Seconds delay, std::function<void()> callback) override;
   // Returns the status given to stop(), or 1 after one line on standard error when the wait
@@ -43,22 +42,10 @@ class MessageLoop final : public platform::RunLoop {
   void stop(int status);
 
  private:
-  struct Timer {
-    std::int64_t dueNanoseconds;
-    std::int64_t intervalNanoseconds;  // 0 for a one-shot call
-    std::uint64_t sequence;
-    std::function<void()> callback;
-  };
-  using Timers = std::vector<std::unique_ptr<Timer>>;
-
-  void scheduleTimer(std::int64_t delayNanoseconds, std::int64_t intervalNanoseconds,
-                     std::function<void()> callback);
-  Timers::iterator earliestTimer();
   void fireDueTimers();
   void dispatchMessages();
 
-  Timers timers_;
-  std::uint64_t nextTimerSequence_ = 0;
+  platform::TimerQueue timers_;
   std::vector<HANDLE> handles_;
   std::vector<std::unique_ptr<std::function<void()>>> handleCallbacks_;
   std::vector<HANDLE> ownedEvents_;
