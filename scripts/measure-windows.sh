@@ -8,18 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/windows
 seconds=${1:-20}
-export WINEPREFIX="$PWD/$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
-# shellcheck source=scripts/headless-session.sh
-source scripts/headless-session.sh
-finish() {
-  wineserver -k 2>/dev/null || true
-  headless_stop
-}
-trap finish EXIT
-headless_start
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
-wineserver -p || true  # one of this prefix may run already (status 2): it serves as well
+# shellcheck source=scripts/wine-session.sh
+source scripts/wine-session.sh
+wine_session_start "$build"
 out=$(mktemp -d)
 
 cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; }

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows agents and tests (mingw-w64, preset "windows") and runs them under
 # Wine on a headless X session of the script's own (Xvfb + openbox): the portable unit tests,
-# the Win32 translation rules and the end-to-end tests of the real agents. The Wine prefix is
-# private, under the build folder (made once, about 10 s). Wine's helpers inherit the
-# descriptors of the first Wine process, so the server is started first, on its own, and
-# every test writes to a file, never to a pipe this script waits on.
+# the Win32 translation rules, the message loop and the end-to-end tests of the real agents
+# (the session: scripts/wine-session.sh). Every test writes to a file, never to a pipe this
+# script waits on.
 # Needs: g++-mingw-w64-x86-64-posix, mingw-w64-tools, wine, wine64, xvfb, openbox.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,18 +24,9 @@ for agent in FocusTrail InputTrail; do
   fi
 done
 
-export WINEPREFIX="$PWD/$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
-# shellcheck source=scripts/headless-session.sh
-source scripts/headless-session.sh
-finish() {
-  wineserver -k 2>/dev/null || true
-  headless_stop
-}
-trap finish EXIT
-headless_start
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >"$build/wineboot.log" 2>&1
-wineserver -p || true  # one of this prefix may run already (status 2): it serves as well
+# shellcheck source=scripts/wine-session.sh
+source scripts/wine-session.sh
+wine_session_start "$build"
 
 logs="$build/test-logs"
 mkdir -p "$logs"
