@@ -238,6 +238,22 @@ class AccessibilityBus {
       std::vector<std::pair<std::string, std::string>>& attributes) = 0;
 };
 
+// The accessible elements inside one top-level window, as Windows' Active Accessibility
+// (MSAA) shows them to other processes: a browser's document and its address bar among
+// them. An element is a number valid until the next open(). Not thread-safe: one thread of
+// its own makes every call; a call waits for as long as the window's process takes.
+class WindowAccessibility {
+ public:
+  virtual ~WindowAccessibility() = default;
+  // Forgets the elements of the last walk and gives the client element of `window` (the
+  // OS's identity of a top-level window, as WindowDescription::identity gives it).
+  virtual BusCall open(std::uint64_t window, std::uint32_t& root) = 0;
+  virtual BusCall children(std::uint32_t element, std::vector<std::uint32_t>& children) = 0;
+  // The MSAA role number (ROLE_SYSTEM_DOCUMENT 15, ROLE_SYSTEM_TEXT 42, ...).
+  virtual BusCall role(std::uint32_t element, std::int32_t& role) = 0;
+  virtual BusCall value(std::uint32_t element, std::string& value) = 0;
+};
+
 // One backend: every service the agents use, owned by the backend for the life of the
 // process. A service is set up on first use, so an agent pays only for what it asks.
 class Backend {
@@ -257,6 +273,9 @@ class Backend {
   // own. The function mainLoopWaker() returns may be called from any thread: soon after,
   // `onWake` runs on the main loop. Empty where the loop cannot be woken.
   virtual std::unique_ptr<AccessibilityBus> openAccessibilityBus() { return nullptr; }
+  // The windows' accessible elements (Windows), handed to one thread of its own like the
+  // bus; null where the agents read browsers otherwise.
+  virtual std::unique_ptr<WindowAccessibility> openWindowAccessibility() { return nullptr; }
   virtual std::function<void()> mainLoopWaker(std::function<void()> onWake) {
     (void)onWake;
     return {};

@@ -15,6 +15,8 @@ packages=(
   sway xwayland foot
   # real browsers on a private accessibility bus for the browser URL tests
   dbus at-spi2-core chromium firefox-esr libsystemd-dev
+  # the Windows agents, cross-built with mingw-w64 and tested under Wine (scripts/test-windows.sh)
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 
 missing=()

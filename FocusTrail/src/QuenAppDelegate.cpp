@@ -8,6 +8,7 @@
 #include "FocusTrail/src/focus_record.h"
 #include "FocusTrail/src/url_answer_wait.h"
 #include "FocusTrail/src/window_choice.h"
+#include "FocusTrail/src/window_url_route.h"
 #include "core/feature_flags.h"
 #include "core/permissions.h"
 
@@ -115,8 +116,12 @@ bool QuenAppDelegate::asksUrlOf(const Value& appName,
 
 void QuenAppDelegate::openUrlQueries() {
   std::unique_ptr<platform::AccessibilityBus> bus = backend_.openAccessibilityBus();
-  urlThroughBus_ = bus != nullptr;
-  UrlSource source = bus ? accessibleUrlSource(std::move(bus)) : scriptUrlSource(backend_.scripts());
+  std::unique_ptr<platform::WindowAccessibility> elements =
+      bus ? nullptr : backend_.openWindowAccessibility();
+  urlThroughBus_ = bus != nullptr || elements != nullptr;
+  UrlSource source = bus        ? accessibleUrlSource(std::move(bus))
+                     : elements ? windowUrlSource(std::move(elements))
+                                : scriptUrlSource(backend_.scripts());
   const auto recollect = whileAlive(callbackTarget_, &QuenAppDelegate::appSilentMetaClbk);
   urlWorker_ = makeUrlWorker_(std::move(source), backend_.mainLoopWaker(recollect));
   urlWait_ = std::make_unique<UrlAnswerWait>(*urlWorker_, backend_.runLoop(), recollect);

@@ -73,13 +73,13 @@ class QuenAppDelegate {
   // the delegate, since the platform offers no way to remove them.
   std::shared_ptr<QuenAppDelegate> callbackTarget_;
   // The browser URL queries: through the accessibility bus where the backend offers one,
-  // else through scripts. Set up on the first report that wants a URL, so that an agent
+  // else through the window's accessible elements (Windows), else through scripts. Set up on the first report that wants a URL, so that an agent
   // without the feature never loads either.
   void openUrlQueries();
   // Whether the URL of `application`, named `appName`, is asked for.
   bool asksUrlOf(const Value& appName, const platform::RunningApplication& application) const;
   UrlWorkerFactory makeUrlWorker_;
-  bool urlThroughBus_ = false;
+  bool urlThroughBus_ = false;  // through the bus or the window's elements: accessibility
   std::unique_ptr<UrlWorker> urlWorker_;
   std::unique_ptr<UrlAnswerWait> urlWait_;  // after the worker it waits on
 };

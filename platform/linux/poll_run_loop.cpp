@@ -16,27 +16,12 @@ namespace {
 
 constexpr std::int64_t kNanosecondsPerMillisecond = 1'000'000;
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
-// About 73 years: beyond any process, and far from overflow when added to the clock.
-constexpr std::int64_t kLongestSpanNanoseconds = std::int64_t{1} << 61;
-// NSTimer: "If seconds is less than or equal to 0.0, this method chooses the nonnegative
-// value of 0.1 milliseconds instead."
-constexpr std::int64_t kShortestIntervalNanoseconds = 100'000;
 constexpr short kReadyEvents = POLLIN | POLLERR | POLLHUP | POLLNVAL;
 
 std::int64_t monotonicNanoseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return std::int64_t{now.tv_sec} * kNanosecondsPerSecond + now.tv_nsec;
-}
-
-// A span of time in whole nanoseconds, to the nearest; negative or NaN spans are none.
-// Rounded by hand: std::round is the agents' only use of libm, whose pages would cost
-// 0.3 MB of resident memory.
-std::int64_t toNanoseconds(platform::Seconds seconds) {
-  if (!(seconds > 0)) return 0;
-  const double nanoseconds = seconds * static_cast<double>(kNanosecondsPerSecond);
-  if (nanoseconds >= static_cast<double>(kLongestSpanNanoseconds)) return kLongestSpanNanoseconds;
-  return static_cast<std::int64_t>(nanoseconds + 0.5);
 }
 
 // poll() waits whole milliseconds; rounding up keeps timers from waking before they are due.
@@ -50,19 +35,11 @@ int pollTimeout(std::int64_t waitNanoseconds) {
 }  // namespace
 
 void PollRunLoop::scheduleRepeating(platform::Seconds interval, std::function<void()> callback) {
-  const std::int64_t nanoseconds = std::max(toNanoseconds(interval), kShortestIntervalNanoseconds);
-  scheduleTimer(nanoseconds, nanoseconds, std::move(callback));
+  timers_.scheduleRepeating(monotonicNanoseconds(), interval, std::move(callback));
 }
 
 void PollRunLoop::scheduleOnce(platform::Seconds delay, std::function<void()> callback) {
-  scheduleTimer(toNanoseconds(delay), 0, std::move(callback));
-}
-
-void PollRunLoop::scheduleTimer(std::int64_t delayNanoseconds, std::int64_t intervalNanoseconds,
-                                std::function<void()> callback) {
-  timers_.push_back(std::make_unique<Timer>(Timer{monotonicNanoseconds() + delayNanoseconds,
-                                                  intervalNanoseconds, nextTimerSequence_++,
-                                                  std::move(callback)}));
+  timers_.scheduleOnce(monotonicNanoseconds(), delay, std::move(callback));
 }
 
 void PollRunLoop::watchFileDescriptor(int fd, std::function<void()> onReady) {
@@ -121,10 +98,8 @@ void PollRunLoop::finishCallback() {
 
 bool PollRunLoop::waitForDescriptors() {
   dropUnwatched();
-  const auto next = earliestTimer();
-  const int timeout = next == timers_.end()
-                          ? -1
-                          : pollTimeout((*next)->dueNanoseconds - monotonicNanoseconds());
+  const std::optional<std::int64_t> due = timers_.nextDue();
+  const int timeout = due ? pollTimeout(*due - monotonicNanoseconds()) : -1;
   if (poll(pollDescriptors_.data(), pollDescriptors_.size(), timeout) >= 0) return true;
   const int error = errno;
   for (pollfd& descriptor : pollDescriptors_) descriptor.revents = 0;
@@ -148,29 +123,7 @@ void PollRunLoop::fireDueTimers() {
   // Only timers due when this pass began fire in it, so a busy timer cannot starve the
   // descriptors.
   const std::int64_t now = monotonicNanoseconds();
-  for (auto next = earliestTimer();
-       next != timers_.end() && !stopping_ && (*next)->dueNanoseconds <= now;
-       next = earliestTimer()) {
-    Timer& timer = **next;
-    if (timer.intervalNanoseconds == 0) {
-      std::unique_ptr<Timer> call = std::move(*next);
-      timers_.erase(next);
-      call->callback();
-    } else {
-      const std::int64_t interval = timer.intervalNanoseconds;
-      timer.dueNanoseconds += interval;
-      if (timer.dueNanoseconds <= now)  // fell behind: skip the times already passed
-        timer.dueNanoseconds += ((now - timer.dueNanoseconds) / interval + 1) * interval;
-      timer.callback();
-    }
-    finishCallback();
-  }
-}
-
-PollRunLoop::Timers::iterator PollRunLoop::earliestTimer() {
-  return std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
-    return std::pair(a->dueNanoseconds, a->sequence) < std::pair(b->dueNanoseconds, b->sequence);
-  });
+  while (!stopping_ && timers_.fireNextDue(now)) finishCallback();
 }
 
 std::function<void()> PollRunLoop::wakerFor(std::function<void()> onWake) {

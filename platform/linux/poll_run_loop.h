@@ -14,15 +14,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/timer_queue.h"
 
 namespace quen::linux_platform {
 
 class PollRunLoop final : public platform::RunLoop {
  public:
-  // Timers never fire early. A repeating timer keeps the times start + k * interval; one
-  // that fell behind (a long callback, a stopped process) fires once and is then due at the
-  // next of those times still ahead, as NSTimer does, instead of firing a burst. An
-  // interval of 0 or less repeats every 0.1 ms, also as NSTimer does.
+  // Timers follow TimerQueue's rules (never early; one that fell behind fires once).
   void scheduleRepeating(platform::Seconds interval, std::function<void()> callback) override;
   // A delay of 0 or less fires after the loop next looks at its descriptors.
   void scheduleOnce(platform::Seconds delay, std::function<void()> callback) override;
@@ -53,25 +51,13 @@ class PollRunLoop final : public platform::RunLoop {
   void stop(int status);
 
  private:
-  struct Timer {
-    std::int64_t dueNanoseconds;
-    std::int64_t intervalNanoseconds;  // 0 for a one-shot call
-    std::uint64_t sequence;            // orders timers due at the same instant
-    std::function<void()> callback;
-  };
-  using Timers = std::vector<std::unique_ptr<Timer>>;  // stable while a callback adds more
-
-  void scheduleTimer(std::int64_t delayNanoseconds, std::int64_t intervalNanoseconds,
-                     std::function<void()> callback);
   bool waitForDescriptors();
   void dispatchReadyDescriptors();
   void fireDueTimers();
-  Timers::iterator earliestTimer();
   void finishCallback();
   void dropUnwatched();
 
-  Timers timers_;
-  std::uint64_t nextTimerSequence_ = 0;
+  platform::TimerQueue timers_;
   std::vector<pollfd> pollDescriptors_;
   // Parallel to pollDescriptors_; heap-allocated so that a callback may add watchers.
   std::vector<std::unique_ptr<std::function<void()>>> readyCallbacks_;

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "platform/atspi/sd_bus_accessibility.h"
-#include "platform/linux/permitted_services.h"
+#include "platform/permitted_services.h"
 #include "platform/linux/poll_run_loop.h"
 #include "platform/linux/stdio_output.h"
 #include "platform/wayland/bounded_roundtrip.h"
@@ -149,10 +149,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   SwayConnection sway_;
   bool lost_ = false;
   linux_platform::StdioOutput output_;
-  linux_platform::IdleActivity activity_;
-  linux_platform::NoScriptService scripts_;
-  linux_platform::AlwaysPermittedScreenCapture screenCapture_;
-  linux_platform::AlwaysTrustedAccessibility accessibility_;
+  platform::IdleActivity activity_;
+  platform::NoScriptService scripts_;
+  platform::AlwaysPermittedScreenCapture screenCapture_;
+  platform::AlwaysTrustedAccessibility accessibility_;
   NoEventSource eventSource_;
 };
 

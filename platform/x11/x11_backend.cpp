@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/atspi/sd_bus_accessibility.h"
-#include "platform/linux/permitted_services.h"
+#include "platform/permitted_services.h"
 #include "platform/linux/stdio_output.h"
 #include "platform/x11/active_window_workspace.h"
 #include "platform/x11/event_pump.h"
@@ -67,10 +67,10 @@ class X11Backend final : public platform::Backend {
   EventPump events_;
   X11RunLoop loop_;
   linux_platform::StdioOutput output_;
-  linux_platform::IdleActivity activity_;
-  linux_platform::NoScriptService scripts_;
-  linux_platform::AlwaysPermittedScreenCapture screenCapture_;
-  linux_platform::AlwaysTrustedAccessibility accessibility_;
+  platform::IdleActivity activity_;
+  platform::NoScriptService scripts_;
+  platform::AlwaysPermittedScreenCapture screenCapture_;
+  platform::AlwaysTrustedAccessibility accessibility_;
   std::unique_ptr<ActiveWindowWorkspace> workspace_;
   std::unique_ptr<ClientWindowList> windowList_;
   std::unique_ptr<RawInputEventSource> eventSource_;
