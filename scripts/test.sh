@@ -19,6 +19,9 @@ ctest --preset dev -j "$jobs" -L e2e --repeat until-fail:3
 ctest --preset dev -j "$jobs" -L wayland --repeat until-fail:3
 ctest --preset dev -j "$jobs" -L browser --repeat until-fail:3
 
+echo "== Windows: cross-built with mingw-w64, run under Wine"
+scripts/test-windows.sh
+
 echo "== build and test under ASan and UBSan"
 cmake --preset sanitize -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build --preset sanitize -j "$jobs"
