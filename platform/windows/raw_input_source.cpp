@@ -24,16 +24,10 @@ RawInputEventSource::~RawInputEventSource() {
 std::optional<platform::MonitorToken> RawInputEventSource::addGlobalMonitor(
     platform::EventMask matching, platform::EventHandler handler) {
   if (!registered_ && !registerDevices()) return std::nullopt;
-  const platform::MonitorToken token = nextToken_++;
-  monitors_.push_back(Monitor{token, matching, std::move(handler)});
-  return token;
+  return monitors_.add(matching, std::move(handler));
 }
 
-void RawInputEventSource::removeMonitor(platform::MonitorToken token) {
-  for (Monitor& monitor : monitors_)
-    if (monitor.token == token) monitor.removed = true;
-  if (!delivering_) std::erase_if(monitors_, [](const Monitor& monitor) { return monitor.removed; });
-}
+void RawInputEventSource::removeMonitor(platform::MonitorToken token) { monitors_.remove(token); }
 
 bool RawInputEventSource::registerDevices() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -86,13 +80,6 @@ void RawInputEventSource::handle(HRAWINPUT input) {
   }
 }
 
-void RawInputEventSource::deliver(platform::EventType type) {
-  // A handler may remove monitors: those are marked, skipped, and dropped after the pass.
-  delivering_ = true;
-  for (Monitor& monitor : monitors_)
-    if (!monitor.removed && (monitor.mask & platform::maskFor(type)) != 0) monitor.handler(type);
-  delivering_ = false;
-  std::erase_if(monitors_, [](const Monitor& monitor) { return monitor.removed; });
-}
+void RawInputEventSource::deliver(platform::EventType type) { monitors_.deliver(type); }
 
 }  // namespace quen::windows

@@ -9,9 +9,9 @@
 
 #include <windows.h>
 
-#include <list>
 #include <optional>
 
+#include "platform/monitor_list.h"
 #include "platform/platform.h"
 #include "platform/windows/win32_rules.h"
 
@@ -30,13 +30,6 @@ class RawInputEventSource final : public platform::EventSource {
   void removeMonitor(platform::MonitorToken token) override;
 
  private:
-  struct Monitor {
-    platform::MonitorToken token;
-    platform::EventMask mask;
-    platform::EventHandler handler;
-    bool removed = false;
-  };
-
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool registerDevices();
   void handle(HRAWINPUT input);
@@ -46,9 +39,7 @@ class RawInputEventSource final : public platform::EventSource {
   bool registered_ = false;
   MouseState mouse_;
   RAWINPUT report_{};  // one report at a time: mouse and keyboard reports fit
-  std::list<Monitor> monitors_;
-  platform::MonitorToken nextToken_ = 1;
-  bool delivering_ = false;
+  platform::MonitorList monitors_;
 };
 
 }  // namespace quen::windows

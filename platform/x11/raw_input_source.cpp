@@ -74,10 +74,9 @@ std::optional<platform::MonitorToken> RawInputEventSource::addGlobalMonitor(
     reportNoRawEvents();
     return std::nullopt;
   }
-  const platform::MonitorToken token = nextToken_++;
-  monitors_.push_back({token, matching, std::move(handler)});
+  const platform::MonitorToken token = monitors_.add(matching, std::move(handler));
   if (!updateSelection(true)) {
-    monitors_.pop_back();
+    monitors_.remove(token);
     updateSelection(false);
     reportNoRawEvents();
     return std::nullopt;
@@ -91,13 +90,7 @@ void RawInputEventSource::reportNoRawEvents() {
 }
 
 void RawInputEventSource::removeMonitor(platform::MonitorToken token) {
-  const auto found = std::find_if(monitors_.begin(), monitors_.end(),
-                                  [token](const Monitor& monitor) { return monitor.token == token; });
-  if (found == monitors_.end()) return;
-  // A handler that removes its own monitor is still running: it is erased afterwards.
-  if (delivering_ > 0) found->removed = true;
-  else monitors_.erase(found);
-  updateSelection(false);
+  if (monitors_.remove(token)) updateSelection(false);
 }
 
 void RawInputEventSource::resumePausedKinds() {
@@ -214,22 +207,10 @@ void RawInputEventSource::forgetHeldButtons() {
   heldButtons_ = 0;
 }
 
-void RawInputEventSource::deliver(EventType type) {
-  const platform::EventMask bit = maskFor(type);
-  // A monitor installed by a handler hears of the events after this one.
-  const platform::MonitorToken installedBefore = nextToken_;
-  ++delivering_;
-  for (Monitor& monitor : monitors_)
-    if (!monitor.removed && monitor.token < installedBefore && (monitor.mask & bit) != 0)
-      monitor.handler(type);
-  if (--delivering_ == 0)
-    std::erase_if(monitors_, [](const Monitor& monitor) { return monitor.removed; });
-}
+void RawInputEventSource::deliver(EventType type) { monitors_.deliver(type); }
 
 std::uint32_t RawInputEventSource::wantedSelection() const {
-  platform::EventMask wanted = 0;
-  for (const Monitor& monitor : monitors_)
-    if (!monitor.removed) wanted |= monitor.mask;
+  const platform::EventMask wanted = monitors_.wanted();
   const bool moves = (wanted & maskFor(EventType::MouseMoved)) != 0;
   const bool clicks = (wanted & platform::MOUSE_BUTTON_DOWN_MASK) != 0;
   std::uint32_t selection = 0;

@@ -42,10 +42,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <optional>
 #include <vector>
 
+#include "platform/monitor_list.h"
 #include "platform/platform.h"
 #include "platform/x11/event_pump.h"
 #include "platform/x11/modifier_keys.h"
@@ -77,13 +77,6 @@ class RawInputEventSource final : public platform::EventSource {
   void recheckHeldButtons();
 
  private:
-  struct Monitor {
-    platform::MonitorToken token;
-    platform::EventMask mask;
-    platform::EventHandler handler;
-    bool removed = false;
-  };
-
   void handle(const xcb_ge_generic_event_t& event);
   void followHierarchy(const xcb_input_hierarchy_event_t& change);
   // `count`: whether the event changes the held buttons (it is newer than the last read).
@@ -105,9 +98,7 @@ class RawInputEventSource final : public platform::EventSource {
   bool available_ = false;
   std::uint8_t inputOpcode_ = 0;
   // A list: a handler may install or remove monitors while events are delivered.
-  std::list<Monitor> monitors_;
-  platform::MonitorToken nextToken_ = 1;
-  int delivering_ = 0;
+  platform::MonitorList monitors_;
   ModifierKeys modifierKeys_;
   std::vector<xcb_input_device_id_t> masterPointers_;
   std::array<std::uint8_t, 256> buttonHolders_{};  // by button: how many devices hold it
