@@ -13,6 +13,9 @@ packages=(
   xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm xauth
   # a headless Wayland session (sway, with XWayland; foot's windows) for the Wayland tests
   sway xwayland foot
+  # KWin's window list (the protocol file the build generates its client from) and a
+  # headless KWin for the KDE tests
+  plasma-wayland-protocols kwin-wayland
   # real browsers on a private accessibility bus for the browser URL tests
   dbus at-spi2-core chromium firefox-esr libsystemd-dev
 )
