@@ -23,9 +23,10 @@ class Window {
     const std::string input = session.directory() + "/" + appId;
     mkfifo(input.c_str(), 0644);
     input_.open(input, std::ios::in | std::ios::out);  // read-write: waits for no reader
-    process_ = KwinSession::spawnAsNobody({"/usr/bin/python3", QUEN_GTK_WINDOW, appId, title,
-                                           input},
-                                          session.clientEnvironment());
+    Environment environment = session.clientEnvironment();
+    environment["NO_AT_BRIDGE"] = "1";  // no accessibility bus to outlive the session
+    process_ = KwinSession::spawnAsNobody(
+        {"/usr/bin/python3", QUEN_GTK_WINDOW, appId, title, input}, environment);
     EXPECT_TRUE(process_ && process_->readLine(LINE_TIMEOUT) == "mapped")
         << (process_ ? process_->standardError() : "");
   }

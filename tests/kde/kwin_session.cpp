@@ -48,11 +48,13 @@ std::unique_ptr<KwinSession> KwinSession::start(bool grantWindowList) {
   fs::copy_file(agent, session->focusTrailPath(), error);
   fs::copy_file(agent.parent_path() / "FocusTrail-wayland.so", bin + "/FocusTrail-wayland.so",
                 error);
-  if (grantWindowList)
-    std::ofstream(applications + "/quen-focustrail.desktop")
-        << "[Desktop Entry]\nType=Application\nName=FocusTrail\nNoDisplay=true\nExec="
-        << session->focusTrailPath()
-        << "\nX-KDE-Wayland-Interfaces=org_kde_plasma_window_management\n";
+  if (grantWindowList) {  // the entry the parent application installs, from its template
+    std::stringstream entry;
+    entry << std::ifstream(QUEN_DESKTOP_ENTRY_TEMPLATE).rdbuf();
+    std::string text = entry.str();
+    text.replace(text.find("@FOCUSTRAIL@"), 12, session->focusTrailPath());
+    std::ofstream(applications + "/quen-focustrail.desktop") << text;
+  }
   for (const auto& path : {session->runtimeDirectory_, home, home + "/.local",
                            home + "/.local/share", applications})
     if (chown(path.c_str(), NOBODY, NOBODY) != 0) error.assign(errno, std::generic_category());
