@@ -1,18 +1,12 @@
 #pragma once
 
-// A headless KWin for the KDE end-to-end tests, never the developer's own desktop: a
-// directory of its own (runtime directory, home, a private session bus), its virtual
-// output, QPainter compositing and XWayland, all run as the unprivileged user nobody. The
-// agent and the windows run as nobody too: KWin grants its window list only to a client
-// whose executable a desktop entry names, and checks that by reading the client's
-// /proc/<pid>/exe, which it may do for its own user's processes only.
-//
-// KWin is run from a copy: /usr/bin/kwin_wayland carries a file capability
-// (cap_sys_resource) that a bounding set without it refuses, for root too; the copy has
-// none. FocusTrail is copied there too, so that the grant's Exec names a path nobody can
-// read (KWin compares the file's checksum with the executable's).
-
-#include <sys/types.h>
+// A headless KWin of a test's own, never the developer's desktop: its own directory (runtime
+// directory, home, private session bus), virtual output, QPainter compositing and XWayland,
+// run as nobody. Its clients run as nobody too: KWin grants the window list only after
+// reading the client's /proc/<pid>/exe, which it may do for its own user's processes only.
+// KWin runs from a copy: /usr/bin/kwin_wayland carries a file capability that a bounding set
+// without cap_sys_resource refuses, root included. FocusTrail is copied beside it, and the
+// repository's desktop entry template installed for that copy, as the parent would.
 
 #include <memory>
 #include <string>
@@ -24,40 +18,27 @@ namespace quen::testing {
 
 class KwinSession {
  public:
-  // Null, with a test failure, when KWin cannot be started or does not become ready. With
-  // `grantWindowList` false no desktop entry grants FocusTrail the window list.
-  static std::unique_ptr<KwinSession> start(bool grantWindowList = true);
+  // Null, with a test failure, when KWin does not become ready.
+  static std::unique_ptr<KwinSession> start();
   ~KwinSession();
-  KwinSession(const KwinSession&) = delete;
-  KwinSession& operator=(const KwinSession&) = delete;
 
-  // The environment of a client of this session: WAYLAND_DISPLAY, its runtime directory, a
-  // home of its own, empty system desktop-entry directories; no DISPLAY, no session type.
+  // WAYLAND_DISPLAY, the runtime directory and bus, a home of its own, no system entries.
   Environment clientEnvironment() const;
-  // Starts `arguments` as nobody in `environment`.
   static std::unique_ptr<ChildProcess> spawnAsNobody(std::vector<std::string> arguments,
                                                      const Environment& environment);
-  // The copy of FocusTrail the desktop entry names.
   std::string focusTrailPath() const { return directory_ + "/bin/FocusTrail"; }
   const std::string& directory() const { return directory_; }
-  // Brings the window titled `caption` to the front, as a user would: a one-shot KWin script
-  // loaded and run over the session bus. A test failure when KWin refuses it.
+  // Brings the window titled `caption` forward, as a user would: a one-shot KWin script.
   void activate(const std::string& caption);
-  // The X display of KWin's XWayland, open to every local user.
-  const std::string& xwaylandDisplay() const { return xwaylandDisplay_; }
+  const std::string& xwaylandDisplay() const { return xwaylandDisplay_; }  // open to all
   pid_t compositorPid() const { return kwin_->pid(); }
 
  private:
-  KwinSession() = default;
-  bool awaitReady();
-  bool busCall(const std::vector<std::string>& arguments, std::string& reply);
+  std::string busCall(const std::vector<std::string>& arguments);
 
-  std::string directory_;
-  std::string runtimeDirectory_;
-  std::string xwaylandDisplay_;
+  std::string directory_, runtimeDirectory_, xwaylandDisplay_;
   int scripts_ = 0;
-  std::unique_ptr<ChildProcess> bus_;
-  std::unique_ptr<ChildProcess> kwin_;
+  std::unique_ptr<ChildProcess> bus_, kwin_;
 };
 
 }  // namespace quen::testing
