@@ -22,7 +22,11 @@ chmod 755 "$work"
 pids=()
 cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do  # KWin may linger in its shutdown
+    for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -35,12 +39,12 @@ sed "s|@FOCUSTRAIL@|$work/bin/FocusTrail|" FocusTrail/kde/focustrail-window-list
   >"$apps/focustrail.desktop"
 chown -R 65534:65534 "$rt" "$work/home"
 chmod 700 "$rt"
-as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; }
+nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --)  # $! is then the program
 export XDG_RUNTIME_DIR=$rt HOME=$work/home DBUS_SESSION_BUS_ADDRESS=unix:path=$rt/bus
 unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME XDG_DATA_DIRS
-as_nobody dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
+"${nobody[@]}" dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" &
 pids+=($!)
-KWIN_COMPOSE=Q as_nobody "$work/bin/kwin_wayland" --virtual --width 1280 --height 800 \
+KWIN_COMPOSE=Q "${nobody[@]}" "$work/bin/kwin_wayland" --virtual --width 1280 --height 800 \
   --socket wayland-kde --no-lockscreen --no-global-shortcuts --no-kactivities \
   "touch $rt/ready" >"$work/kwin.log" 2>&1 &
 pids+=($!)
@@ -51,7 +55,7 @@ mkfifo -m 644 "$work/titles"
 sleep infinity >"$work/titles" &  # a writer that never writes: the titles stay
 pids+=($!)
 for title in one two; do
-  NO_AT_BRIDGE=1 as_nobody /usr/bin/python3 tests/kde/gtk_window.py "quen.$title" "window $title" \
+  NO_AT_BRIDGE=1 "${nobody[@]}" /usr/bin/python3 tests/kde/gtk_window.py "quen.$title" "window $title" \
     "$work/titles" >"$work/$title.out" 2>/dev/null &
   pids+=($!)
 done
