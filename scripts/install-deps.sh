@@ -13,6 +13,9 @@ packages=(
   xvfb openbox xdotool xautomation x11-utils x11-xserver-utils xterm xauth
   # a headless Wayland session (sway, with XWayland; foot's windows) for the Wayland tests
   sway xwayland foot
+  # KWin's window list (the protocol file the build generates its client from) and a
+  # headless KWin for the KDE tests, whose windows GTK 3 draws through Python
+  plasma-wayland-protocols kwin-wayland python3-gi gir1.2-gtk-3.0
   # real browsers on a private accessibility bus for the browser URL tests
   dbus at-spi2-core chromium firefox-esr libsystemd-dev
   # the Windows agents, cross-built with mingw-w64 and tested under Wine (scripts/test-windows.sh)

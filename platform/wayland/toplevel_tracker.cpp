@@ -16,6 +16,8 @@ void ToplevelTracker::setActivated(ToplevelId id, bool activated) {
   toplevels_[id].pending.activated = activated;
 }
 
+void ToplevelTracker::setPid(ToplevelId id, std::int32_t pid) { toplevels_[id].pending.pid = pid; }
+
 void ToplevelTracker::done(ToplevelId id) {
   Entry& entry = toplevels_[id];
   if (entry.pending.activated && !entry.committed.activated) entry.activatedAt = ++commits_;

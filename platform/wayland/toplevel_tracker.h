@@ -2,7 +2,7 @@
 
 // Which toplevel is in front, from the events a Wayland compositor sends of each toplevel
 // (wlr-foreign-toplevel-management: title, app_id, state, then done to commit them, and
-// closed). Knows no Wayland type, so that the rules are tested on recorded sequences.
+// closed; KWin's window list is translated into the same terms, with the process id). Knows no Wayland type, so that the rules are tested on recorded sequences.
 //
 // The decision waits for the whole batch of events that one dispatch delivered: one focus
 // switch is four events (state and done for the old toplevel and for the new one) in an
@@ -24,6 +24,7 @@ struct Toplevel {
   std::string appId;
   std::string title;  // the bytes as sent: not necessarily valid UTF-8
   bool activated = false;
+  std::optional<std::int32_t> pid;  // none unless the protocol tells (KWin's does)
 };
 
 class ToplevelTracker {
@@ -32,6 +33,7 @@ class ToplevelTracker {
   void setTitle(ToplevelId id, std::string title);
   void setAppId(ToplevelId id, std::string appId);
   void setActivated(ToplevelId id, bool activated);
+  void setPid(ToplevelId id, std::int32_t pid);
   void done(ToplevelId id);
   // The toplevel is gone, with whatever it had not committed.
   void closed(ToplevelId id);

@@ -42,6 +42,7 @@ std::optional<std::int32_t> ToplevelWorkspace::frontPid() const {
   const std::optional<ToplevelId> front = tracker_.front();
   const Toplevel* toplevel = front ? tracker_.find(*front) : nullptr;
   if (toplevel == nullptr) return std::nullopt;
+  if (toplevel->pid) return toplevel->pid;
   return sway_.pidOf(toplevel->appId, toplevel->title);
 }
 

@@ -18,8 +18,8 @@ namespace quen::wayland {
 
 class ToplevelWorkspace final : public platform::Workspace, public platform::WindowList {
  public:
-  // `sway` gives the toplevels' processes; it is empty on another compositor, or while
-  // sway's socket does not answer.
+  // A toplevel's process is the one its protocol names (KWin's does), else the one `sway`
+  // gives; sway's table is empty on another compositor, or while its socket does not answer.
   ToplevelWorkspace(const ToplevelTracker& tracker, const SwayWindows& sway);
 
   std::optional<platform::RunningApplication> frontmostApplication() override;

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "platform/atspi/sd_bus_accessibility.h"
 #include "platform/permitted_services.h"
@@ -15,6 +17,7 @@
 #include "platform/linux/stdio_output.h"
 #include "platform/wayland/bounded_roundtrip.h"
 #include "platform/wayland/foreign_toplevels.h"
+#include "platform/wayland/plasma_windows.h"
 #include "platform/wayland/sway_connection.h"
 #include "platform/wayland/sway_windows.h"
 #include "platform/wayland/toplevel_tracker.h"
@@ -59,16 +62,22 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
               [this] { workspace_.deliverActivation(false); }) {}
   ~WaylandBackend() override {
     toplevels_.reset();
+    plasmaWindows_.reset();
     if (registry_) wl_registry_destroy(registry_);
     wl_display_disconnect(display_);
   }
 
-  // Reads the registry (one round trip) and binds the manager; false when it is not offered.
+  // Reads the registry (one round trip) and binds a toplevel list: wlroots' manager, else
+  // KWin's window list; false when neither is offered.
   bool bindToplevelManager() {
     registry_ = wl_display_get_registry(display_);
     static const wl_registry_listener listener{&onGlobal, &onGlobalRemove};
     wl_registry_add_listener(registry_, &listener, this);
-    if (!roundtripWithin(display_, START_ANSWER_LIMIT) || !toplevels_) return false;
+    if (!roundtripWithin(display_, START_ANSWER_LIMIT)) return false;
+    if (!toplevels_ && plasmaGlobal_)
+      plasmaWindows_ = std::make_unique<PlasmaWindows>(registry_, plasmaGlobal_->first,
+                                                       plasmaGlobal_->second, tracker_);
+    if (!toplevels_ && !plasmaWindows_) return false;
     // The toplevels that exist now, so that the first poll already knows the front one.
     if (!roundtripWithin(display_, START_ANSWER_LIMIT)) return false;
     tracker_.finishBatch();
@@ -100,6 +109,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
     auto& self = *static_cast<WaylandBackend*>(data);
     if (!self.toplevels_ && std::strcmp(interface, ForeignToplevels::interfaceName()) == 0)
       self.toplevels_ = std::make_unique<ForeignToplevels>(registry, name, version, self.tracker_);
+    // Chosen once the whole registry is read, so that wlroots' manager wins wherever both are.
+    // Before version 4 a window has no initial_state to say that its state is complete.
+    if (std::strcmp(interface, PlasmaWindows::interfaceName()) == 0 && version >= 4)
+      self.plasmaGlobal_.emplace(name, version);
   }
   static void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 
@@ -143,6 +156,8 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   wl_registry* registry_ = nullptr;
   ToplevelTracker tracker_;
   std::unique_ptr<ForeignToplevels> toplevels_;
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> plasmaGlobal_;  // name, version
+  std::unique_ptr<PlasmaWindows> plasmaWindows_;
   linux_platform::PollRunLoop loop_;
   SwayWindows swayWindows_;
   ToplevelWorkspace workspace_;

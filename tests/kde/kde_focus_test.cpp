@@ -1,0 +1,105 @@
+// The real FocusTrail on a real, headless KWin: the front window from KWin's window list
+// (granted by a desktop entry), with its process; native and XWayland windows, titles,
+// closing, and KWin going away.
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "tests/e2e/agent_harness.h"
+#include "tests/kde/kwin_session.h"
+
+namespace quen::testing {
+namespace {
+
+// A GTK window (run by python3, so that is its process's path), retitled through a FIFO.
+class Window {
+ public:
+  Window(const KwinSession& session, const std::string& appId, const std::string& title) {
+    const std::string input = session.directory() + "/" + appId;
+    mkfifo(input.c_str(), 0644);
+    input_.open(input, std::ios::in | std::ios::out);  // read-write: waits for no reader
+    Environment environment = session.clientEnvironment();
+    environment["NO_AT_BRIDGE"] = "1";  // no accessibility bus to outlive the session
+    process_ = KwinSession::spawnAsNobody(
+        {"/usr/bin/python3", QUEN_GTK_WINDOW, appId, title, input}, environment);
+    EXPECT_EQ(process_->readLine(LINE_TIMEOUT), "mapped") << process_->standardError();
+  }
+  void retitle(const std::string& title) { input_ << title << '\n' << std::flush; }
+  void close() { kill(process_->pid(), SIGTERM); }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+  std::fstream input_;  // closed first: the window ends at the end of its input
+};
+
+Json frontRecord(const std::string& appId, const std::string& title) {
+  return Json{{"appName", appId}, {"appIdentifier", appId}, {"appPath", QUEN_PYTHON_PATH},
+              {"winTitle", title}, {"winUrl", false},      {"error", false}};
+}
+
+class KdeFocusTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(session = KwinSession::start()); }
+  std::unique_ptr<ChildProcess> startAgent() {
+    return KwinSession::spawnAsNobody({session->focusTrailPath(), "--argTitleNeeded", "true",
+                                       "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
+                                      session->clientEnvironment());
+  }
+
+  std::unique_ptr<KwinSession> session;
+};
+
+TEST_F(KdeFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
+  Window editor(*session, "quen.editor", "notes");
+  auto agent = startAgent();
+  ASSERT_TRUE(agent);
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
+      << "the window in front as the agent starts";
+  Window viewer(*session, "quen.viewer", "photo");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo")) << "a new window";
+  session->activate("notes");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+
+  editor.retitle("draft");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "draft"))
+      << "the poll sees the new title";
+  editor.close();
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"))
+      << "closing the front window brings the other one forward";
+
+  auto terminal = KwinSession::spawnAsNobody(
+      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
+      {{"DISPLAY", session->xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+  auto record = agent->waitForRecord(withMember("winTitle", "x window"));
+  ASSERT_TRUE(record) << "an XWayland window is in KWin's list too";
+  EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
+  EXPECT_EQ((*record)["appIdentifier"], "quenxtest") << "KWin's app id: the class, lower case";
+  session->activate("photo");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
+  kill(terminal->pid(), SIGTERM);
+
+  auto restarted = startAgent();
+  ASSERT_TRUE(restarted);
+  EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "photo"))
+      << "a restarted agent knows the front window at once";
+}
+
+TEST_F(KdeFocusTest, KWinGoingAwayEndsTheAgentWithOneLine) {
+  Window editor(*session, "quen.editor", "notes");
+  auto agent = startAgent();
+  ASSERT_TRUE(agent && agent->nextRecord());
+  kill(session->compositorPid(), SIGKILL);
+  const auto status = agent->waitForExit(LINE_TIMEOUT);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->exitCode, 1);
+  EXPECT_EQ(agent->standardError(),
+            "Wayland: connection to compositor wayland-kde lost: the compositor closed it or "
+            "cannot be reached\n");
+}
+
+}  // namespace
+}  // namespace quen::testing
