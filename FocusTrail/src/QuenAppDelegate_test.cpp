@@ -93,21 +93,6 @@ TEST_F(FocusDelegateTest, TabSwitchInABrowserIsReportedWithinOnePoll) {
   EXPECT_EQ(lastRecord()["winUrl"], "https://example.org/second");
 }
 
-// A browser that takes 2.5 s to answer holds up the loop; the poll then keeps its one-second
-// grid instead of catching up on the periods it missed.
-TEST_F(FocusDelegateTest, SlowBrowserQueryDelaysThePollWhichSkipsThePeriodsItMissed) {
-  std::vector<double> queryTimes;
-  fake.scriptHandler = [&](const std::string&) {
-    queryTimes.push_back(fake.now());
-    if (queryTimes.size() == 1) fake.advance(2.5);
-    return answering("https://example.org/");
-  };
-  fake.frontmost = SAFARI;
-  launch(false, true);
-  fake.advance(5);
-  EXPECT_EQ(queryTimes, (std::vector<double>{1.0, 4.0, 5.0}));
-}
-
 TEST_F(FocusDelegateTest, RevokedPermissionIsReportedAfterTheProbeAndGoesWhenGranted) {
   fake.windows = {fake::windowOf(200, 800, 600, "Other"),
                   fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")};

@@ -80,15 +80,6 @@ TEST_F(UrlQueryTest, AutomationConsentBeforeTheFirstScriptToAProcess) {
   }
 }
 
-// The script would launch it again.
-TEST_F(UrlQueryTest, NoScriptRunsForABrowserThatHasQuit) {
-  fake.quitApplications = {BROWSER_PID + 1};
-  EXPECT_EQ(ask(Value("Safari")), (UrlAnswer{Value("https://example.org/"), false}));
-  fake.quitApplications.push_back(BROWSER_PID);
-  EXPECT_EQ(ask(Value("Safari")), (UrlAnswer{false, Value("E_AE_KNOWN_OTHER-600")}));
-  EXPECT_EQ(fake.scriptSources.size(), 1u);
-}
-
 TEST_F(UrlQueryTest, EachKnownBrowserGetsOneScriptWithItsTabTerm) {
   EXPECT_EQ(ask(Value("Google Chrome")), (UrlAnswer{Value("https://example.org/"), false}));
   const std::pair<const char*, const char*> browsers[] = {
