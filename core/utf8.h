@@ -4,6 +4,7 @@
 // form only, no surrogates (U+D800 to U+DFFF), nothing above U+10FFFF.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,9 @@ Utf8Sequence measureUtf8Sequence(std::string_view bytes);
 
 // The replacement character U+FFFD in UTF-8.
 inline constexpr std::string_view UTF8_REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+
+// Appends the code point `codePoint` (a scalar value: no surrogate, at most U+10FFFF) in UTF-8.
+void appendUtf8(std::string& out, std::uint32_t codePoint);
 
 // Whether `bytes` is well-formed UTF-8 throughout.
 bool isValidUtf8(std::string_view bytes);

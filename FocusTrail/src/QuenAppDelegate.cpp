@@ -82,7 +82,7 @@ void QuenAppDelegate::collectData(const platform::RunningApplication& applicatio
   // The list is walked on every report, whether or not the title is wanted. The bus route
   // reads the title to tell a browser's windows apart.
   WindowChoice window = chooseWindow(backend_.windowList(), application.processIdentifier,
-                                     FEAT_FLAG__TITLE_NEEDED || (asksUrl && urlThroughBus_));
+                                     FEAT_FLAG__TITLE_NEEDED || (asksUrl && urlPerWindow_));
   UrlAnswer answer{false, false};
   if (FEAT_FLAG__URL_NEEDED && !appName.isText()) {
     answer = {false, Value(ERROR_SCHEMA.codeFor("APP_NONAME"))};
@@ -110,7 +110,7 @@ void QuenAppDelegate::collectData(const platform::RunningApplication& applicatio
 bool QuenAppDelegate::asksUrlOf(const Value& appName,
                                 const platform::RunningApplication& application) const {
   if (!urlWorker_ || !appName.isText()) return false;
-  if (!urlThroughBus_) return isScriptableBrowser(appName.asText());
+  if (!urlPerWindow_) return isScriptableBrowser(appName.asText());
   return isAccessibleBrowser(appName, application.bundleIdentifier);
 }
 
@@ -118,7 +118,7 @@ void QuenAppDelegate::openUrlQueries() {
   std::unique_ptr<platform::AccessibilityBus> bus = backend_.openAccessibilityBus();
   std::unique_ptr<platform::WindowAccessibility> elements =
       bus ? nullptr : backend_.openWindowAccessibility();
-  urlThroughBus_ = bus != nullptr || elements != nullptr;
+  urlPerWindow_ = bus != nullptr || elements != nullptr;
   UrlSource source = bus        ? accessibleUrlSource(std::move(bus))
                      : elements ? windowUrlSource(std::move(elements))
                                 : scriptUrlSource(backend_.scripts());

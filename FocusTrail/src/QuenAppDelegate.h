@@ -79,7 +79,7 @@ class QuenAppDelegate {
   // Whether the URL of `application`, named `appName`, is asked for.
   bool asksUrlOf(const Value& appName, const platform::RunningApplication& application) const;
   UrlWorkerFactory makeUrlWorker_;
-  bool urlThroughBus_ = false;  // through the bus or the window's elements: accessibility
+  bool urlPerWindow_ = false;  // through the bus or the window's elements: accessibility
   std::unique_ptr<UrlWorker> urlWorker_;
   std::unique_ptr<UrlAnswerWait> urlWait_;  // after the worker it waits on
 };

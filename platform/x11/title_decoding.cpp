@@ -10,15 +10,6 @@ namespace quen::x11 {
 
 namespace {
 
-void appendCodePoint(std::string& out, std::uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    out.push_back(static_cast<char>(codePoint));
-  } else {  // every caller stays below U+0800
-    out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-  }
-}
-
 constexpr char ESCAPE = 0x1B;
 constexpr unsigned char CONTROL_SEQUENCE_INTRODUCER = 0x9B;
 
@@ -58,7 +49,7 @@ class CompoundTextDecoder {
         out_.push_back(static_cast<char>(byte & 0x7F));
         break;
       case CharacterSet::Latin1Right:
-        appendCodePoint(out_, byte | 0x80u);
+        appendUtf8(out_, byte | 0x80u);
         break;
       case CharacterSet::OtherDoubleByte:
         ++position_;  // the second byte of the same character
@@ -140,7 +131,7 @@ class CompoundTextDecoder {
 std::string decodeLatin1(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (const char byte : bytes) appendCodePoint(out, static_cast<unsigned char>(byte));
+  for (const char byte : bytes) appendUtf8(out, static_cast<unsigned char>(byte));
   return out;
 }
 
