@@ -13,10 +13,6 @@ namespace {
 using platform::AccessibleObject;
 using platform::BusCall;
 
-// The Apple Event Manager's connectionInvalid (MacErrors.h), so that the parent reads one
-// code for one cause on every platform.
-constexpr std::int64_t CONNECTION_INVALID = -609;
-
 UrlAnswer notPermitted() {
   return {false, Value(ERROR_SCHEMA.codeFor("AE_KNOWN_EVENT_NOT_PERMITTED"))};
 }
@@ -83,7 +79,7 @@ bool AccessibleUrlRoute::check(BusCall result, std::int32_t pid) {
       failed_ = timedOutAnswer();
       break;
     case BusCall::Failed:
-      failed_ = otherErrorAnswer(CONNECTION_INVALID);
+      failed_ = connectionInvalidAnswer();
       break;
   }
   forget(pid);

@@ -9,6 +9,7 @@ namespace quen::focus {
 namespace {
 
 constexpr std::int64_t errAETimeout = -1712;
+constexpr std::int64_t connectionInvalid = -609;
 
 }  // namespace
 
@@ -21,5 +22,7 @@ UrlAnswer otherErrorAnswer(std::int64_t number) {
 UrlAnswer timedOutAnswer() { return otherErrorAnswer(errAETimeout); }
 
 bool isTimedOut(const UrlAnswer& answer) { return answer == timedOutAnswer(); }
+
+UrlAnswer connectionInvalidAnswer() { return otherErrorAnswer(connectionInvalid); }
 
 }  // namespace quen::focus

@@ -44,6 +44,9 @@ class StopToken {
 // errAETimeout (-1712), "E_AE_KNOWN_OTHER-1712".
 UrlAnswer timedOutAnswer();
 bool isTimedOut(const UrlAnswer& answer);
+// The code a failed call to the browser gives: the Apple Event Manager's connectionInvalid
+// (-609), "E_AE_KNOWN_OTHER-609".
+UrlAnswer connectionInvalidAnswer();
 
 // "E_AE_KNOWN_OTHER<number>", for an error number without a code of its own.
 UrlAnswer otherErrorAnswer(std::int64_t number);

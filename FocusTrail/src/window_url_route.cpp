@@ -13,10 +13,9 @@ using platform::BusCall;
 
 constexpr std::int32_t ROLE_DOCUMENT = 15;
 constexpr std::int32_t ROLE_TEXT = 42;
-constexpr std::int64_t CONNECTION_INVALID = -609;
 
 UrlAnswer failure(BusCall call) {
-  return call == BusCall::TimedOut ? timedOutAnswer() : otherErrorAnswer(CONNECTION_INVALID);
+  return call == BusCall::TimedOut ? timedOutAnswer() : connectionInvalidAnswer();
 }
 
 // A scheme (a letter, then letters, digits, "+", "-" or "."), "://" and more.
