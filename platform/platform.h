@@ -193,6 +193,20 @@ class EventSource {
   virtual void removeMonitor(MonitorToken token) = 0;
 };
 
+// Input the global monitors are not told of: in a Wayland session, the input that reaches
+// native Wayland windows (the monitors see XWayland's only). Wayland compositors tell an
+// ordinary client no more than that the user has been idle for a while, or is active again;
+// never which kind of input it was (ext_idle_notify_v1, KDE's idle protocol, GNOME's Mutter
+// IdleMonitor).
+class UnseenInputWatch {
+ public:
+  virtual ~UnseenInputWatch() = default;
+  // Starts watching: `onIdleChange(true)` once the user has been idle for `idleAfter`,
+  // `onIdleChange(false)` when input comes again after that. The user counts as active
+  // until the first call. False when nothing in this session can tell: activity is unknown.
+  virtual bool start(Seconds idleAfter, std::function<void(bool idle)> onIdleChange) = 0;
+};
+
 // The process's standard output: record lines and nothing else.
 class StandardOutput {
  public:
@@ -276,6 +290,9 @@ class Backend {
   // The windows' accessible elements (Windows), handed to one thread of its own like the
   // bus; null where the agents read browsers otherwise.
   virtual std::unique_ptr<WindowAccessibility> openWindowAccessibility() { return nullptr; }
+  // The watch of input the monitors are not told of, made on first use; null where they are
+  // told of all input (an X11 session, macOS, Windows).
+  virtual UnseenInputWatch* unseenInput() { return nullptr; }
   virtual std::function<void()> mainLoopWaker(std::function<void()> onWake) {
     (void)onWake;
     return {};

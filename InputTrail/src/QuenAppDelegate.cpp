@@ -7,12 +7,14 @@
 
 namespace quen::input {
 
-Value errorAttachmentFor(bool permissionsRunningScreen, bool permissionsRunningAccessibility) {
+Value errorAttachmentFor(bool permissionsRunningScreen, bool permissionsRunningAccessibility,
+                         bool inputNotVisible) {
   Array codes;
   if (!permissionsRunningScreen)
     codes.emplace_back(ERROR_SCHEMA.codeFor("PERMISSIONS_SCREENRECORD"));
   if (!permissionsRunningAccessibility)
     codes.emplace_back(ERROR_SCHEMA.codeFor("PERMISSIONS_ACCESSIBILITY"));
+  if (inputNotVisible) codes.emplace_back(ERROR_SCHEMA.codeFor("INPUT_NOT_VISIBLE"));
   if (codes.empty()) return Value(false);
   return Value(std::move(codes));
 }
@@ -24,7 +26,12 @@ QuenAppDelegate::QuenAppDelegate(platform::Backend& backend)
           errorAttachmentFor(permissionsRunningScreen, permissionsRunningAccessibility)),
       mouseClickPartial_{{"error", errorAttachment_}, {"evMouseClick", true}},
       mouseMovePartial_{{"error", errorAttachment_}, {"evMouseMove", true}},
-      keyPressPartial_{{"error", errorAttachment_}, {"evKeyPress", true}} {}
+      keyPressPartial_{{"error", errorAttachment_}, {"evKeyPress", true}},
+      unseenAttachment_(
+          errorAttachmentFor(permissionsRunningScreen, permissionsRunningAccessibility, true)),
+      markedSecond_(DICT_SCHEMA) {
+  markedSecond_.set("error", unseenAttachment_);
+}
 
 void QuenAppDelegate::applicationDidFinishLaunching() {
   // Never ended: the exemption lasts for the life of the process.
@@ -33,6 +40,7 @@ void QuenAppDelegate::applicationDidFinishLaunching() {
   schedulePermissionChecks();
   backend_.runLoop().scheduleRepeating(ACCUMULATOR_INTERVAL, [this] { accumulatorUpdate(); });
   createMonitors();
+  unseenInput_.start(backend_.unseenInput(), ACCUMULATOR_INTERVAL);
   // Starts the keyboard monitor when the process is trusted already.
   if (FEAT_PERMISSIONS_USE_ACCESS) permissionsAccessUpdate();
   // The schema's defaults, written whatever the last line was; the change test's memory
@@ -70,9 +78,31 @@ void QuenAppDelegate::createMonitors() {
 }
 
 void QuenAppDelegate::accumulatorUpdate() {
-  stream_.dictMergeAndOutput(ACCUMULATOR_CURR, true, true);
+  stream_.dictMergeAndOutput(
+      unseenInput_.endSecond() ? withUnseenInputCode() : ACCUMULATOR_CURR, true, true);
   // Assigning keeps the accumulator's storage: the reset allocates nothing.
   ACCUMULATOR_CURR = DICT_SCHEMA;
+}
+
+// ACCUMULATOR_CURR with E_INPUT_NOT_VISIBLE after the codes of the second's last event, or
+// after the current ones when the monitors saw nothing.
+const Record& QuenAppDelegate::withUnseenInputCode() {
+  bool monitorsSawInput = false;
+  for (const Record::Member& member : ACCUMULATOR_CURR.members()) {
+    if (member.first == "error") continue;
+    *markedSecond_.find(member.first) = member.second;
+    monitorsSawInput = monitorsSawInput || member.second == Value(true);
+  }
+  const Value& lastEvent = *ACCUMULATOR_CURR.find("error");
+  Value& marked = *markedSecond_.find("error");
+  if (!monitorsSawInput || lastEvent == errorAttachment_) {
+    marked = unseenAttachment_;
+  } else {  // the permissions changed after the second's last event
+    Array codes = lastEvent.isArray() ? lastEvent.asArray() : Array();
+    codes.emplace_back(ERROR_SCHEMA.codeFor("INPUT_NOT_VISIBLE"));
+    marked = Value(std::move(codes));
+  }
+  return markedSecond_;
 }
 
 void QuenAppDelegate::mouseClickHandler(platform::EventType) {
@@ -111,6 +141,8 @@ void QuenAppDelegate::storePermissions(bool screen, bool accessibility) {
   mouseClickPartial_.set("error", errorAttachment_);
   mouseMovePartial_.set("error", errorAttachment_);
   keyPressPartial_.set("error", errorAttachment_);
+  unseenAttachment_ =
+      errorAttachmentFor(permissionsRunningScreen, permissionsRunningAccessibility, true);
 }
 
 }  // namespace quen::input

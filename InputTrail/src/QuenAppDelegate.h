@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "InputTrail/src/QuenEventMonitor.h"
+#include "InputTrail/src/unseen_input.h"
 #include "core/json.h"
 #include "core/record.h"
 #include "platform/platform.h"
@@ -28,8 +29,9 @@ class QuenAppDelegate {
   // the flags ask), report timer, monitors, launch probe, launch line.
   void applicationDidFinishLaunching();
 
-  // The report tick: writes ACCUMULATOR_CURR when it differs from the last line written,
-  // then resets it to the defaults.
+  // The report tick: writes ACCUMULATOR_CURR (with E_INPUT_NOT_VISIBLE after its codes when
+  // the compositor saw input the monitors did not) when it differs from the last line
+  // written, then resets it to the defaults.
   void accumulatorUpdate();
 
   // Boolean false when no permission is missing; otherwise the array of the codes of the
@@ -54,6 +56,7 @@ class QuenAppDelegate {
   void storePermissions(bool screen, bool accessibility);
   void schedulePermissionChecks();
   void createMonitors();
+  const Record& withUnseenInputCode();
 
   platform::Backend& backend_;
   RecordStream stream_;
@@ -71,9 +74,17 @@ class QuenAppDelegate {
   Record mouseClickPartial_;
   Record mouseMovePartial_;
   Record keyPressPartial_;
+
+  UnseenInputMarks unseenInput_;
+  // The attachment with E_INPUT_NOT_VISIBLE last, for the current permissions, and the record
+  // of a marked second; its error stays an array, so a marked tick allocates nothing.
+  Value unseenAttachment_;
+  Record markedSecond_;
 };
 
-// The error attachment for the given permission state, with codes from ERROR_SCHEMA.
-Value errorAttachmentFor(bool permissionsRunningScreen, bool permissionsRunningAccessibility);
+// The error attachment for the given permission state, with codes from ERROR_SCHEMA; with
+// `inputNotVisible`, E_INPUT_NOT_VISIBLE follows the permission codes.
+Value errorAttachmentFor(bool permissionsRunningScreen, bool permissionsRunningAccessibility,
+                         bool inputNotVisible = false);
 
 }  // namespace quen::input

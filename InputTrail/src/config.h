@@ -45,6 +45,9 @@ inline constexpr ErrorSchema::Entry ERROR_SCHEMA_ENTRIES[] = {
     {"SCHEMA_INVALID", "SCHEMA_INVALID"},
     {"PERMISSIONS_ACCESSIBILITY", "E_PERMISSION_ACCESSIBILITY"},
     {"PERMISSIONS_SCREENRECORD", "E_PERMISSION_SCREENRECORDING"},
+    // The compositor saw input the monitors did not (a Wayland session's native windows):
+    // the user was active; the three kinds hold only what the monitors saw.
+    {"INPUT_NOT_VISIBLE", "E_INPUT_NOT_VISIBLE"},
 };
 inline constexpr ErrorSchema ERROR_SCHEMA{ERROR_SCHEMA_ENTRIES};
 

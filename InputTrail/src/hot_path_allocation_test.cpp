@@ -22,6 +22,7 @@ class HotPathAllocationTest : public testing::InputAgentTest {
     return quen::testing::allocationCount() - before;
   }
 
+  void checkTicksThatWriteNothing();
   void injectEveryKind(int times) {
     for (int i = 0; i < times; ++i)
       for (EventType type : {EventType::MouseMoved, EventType::LeftMouseDown, EventType::KeyUp})
@@ -44,6 +45,17 @@ TEST_F(HotPathAllocationTest, EventsAllocateNothingWithOrWithoutAMissingPermissi
 
 TEST_F(HotPathAllocationTest, ReportTicksThatWriteNothingAllocateNothing) {
   launch(true, false);
+  checkTicksThatWriteNothing();
+}
+
+// Every second carries E_INPUT_NOT_VISIBLE: the marked record is kept, not rebuilt.
+TEST_F(HotPathAllocationTest, MarkedTicksThatWriteNothingAllocateNothing) {
+  system.compositor = fake::FakeSystem::Compositor::Silent;
+  launch(true, false);
+  checkTicksThatWriteNothing();
+}
+
+void HotPathAllocationTest::checkTicksThatWriteNothing() {
   second([&] { injectEveryKind(3); });
   EXPECT_EQ(allocationsDuring([&] {
               for (int i = 0; i < 100; ++i) second([&] { injectEveryKind(50); });

@@ -247,6 +247,19 @@ void FakeSystem::inject(EventType type) {
     if ((monitor.mask & platform::maskFor(type)) != 0) monitor.handler(type);
 }
 
+// --- The compositor's idle watch.
+
+bool FakeSystem::start(Seconds idleAfter, std::function<void(bool idle)> onIdleChange) {
+  if (compositor != Compositor::TellsIdle) return false;
+  idleTimeout = idleAfter;
+  idleObserver_ = std::move(onIdleChange);
+  return true;
+}
+
+void FakeSystem::postIdleChange(bool idle) {
+  if (idleObserver_) idleObserver_(idle);
+}
+
 bool FakeSystem::hasMonitorFor(EventMask mask) const {
   return std::any_of(monitors_.begin(), monitors_.end(),
                      [mask](const Monitor& monitor) { return monitor.mask == mask; });

@@ -47,6 +47,7 @@ class FakeSystem final : public platform::Backend,
                          private platform::ScreenCapture,
                          private platform::Accessibility,
                          private platform::EventSource,
+                         private platform::UnseenInputWatch,
                          private platform::StandardOutput {
  public:
   FakeSystem();
@@ -61,6 +62,9 @@ class FakeSystem final : public platform::Backend,
   platform::Accessibility& accessibility() override { return *this; }
   platform::EventSource& eventSource() override { return *this; }
   platform::StandardOutput& standardOutput() override { return *this; }
+  platform::UnseenInputWatch* unseenInput() override {
+    return compositor == Compositor::None ? nullptr : this;
+  }
 
   // --- Virtual clock, counted in whole microseconds so that due times stay exact however
   // many periods pass. run() calls the launch callback at once and returns 0.
@@ -101,6 +105,11 @@ class FakeSystem final : public platform::Backend,
   std::size_t trustChecks = 0, trustChecksWithoutPrompt = 0;
   bool refuseMonitors = false;  // addGlobalMonitor returns none while set
   std::size_t monitorInstalls = 0, monitorRemovals = 0;  // removals of installed ones
+  // The session's compositor, as the unseen-input watch knows it: none (the monitors see all
+  // input), one that tells idle and active, one that cannot tell.
+  enum class Compositor { None, TellsIdle, Silent };
+  Compositor compositor = Compositor::None;
+  Seconds idleTimeout = 0;  // what the watch was started with
   std::vector<std::string> lines;   // every line written, flushed or not
   std::size_t flushedLineCount = 0;  // lines flushed by the last flush
   std::size_t flushCount = 0;
@@ -117,6 +126,8 @@ class FakeSystem final : public platform::Backend,
   // Delivers one event of `type` to every installed monitor whose mask holds its bit,
   // allocating nothing. Handlers install and remove no monitors (the agents' never do).
   void inject(EventType type);
+  // The compositor's news to a started watch: the user idle for its timeout, or active again.
+  void postIdleChange(bool idle);
   std::size_t installedMonitorCount() const { return monitors_.size(); }
   bool hasMonitorFor(EventMask mask) const;  // an installed monitor with exactly `mask`
 
@@ -154,6 +165,7 @@ class FakeSystem final : public platform::Backend,
   std::optional<MonitorToken> addGlobalMonitor(EventMask matching,
                                                platform::EventHandler handler) override;
   void removeMonitor(MonitorToken token) override;
+  bool start(Seconds idleAfter, std::function<void(bool idle)> onIdleChange) override;
   void writeLine(std::string_view line) override { lines.emplace_back(line); }
   void flush() override;
 
@@ -172,6 +184,7 @@ class FakeSystem final : public platform::Backend,
   std::vector<std::function<void()>> trustObservers_;
   MonitorToken nextMonitorToken_ = 1;
   std::vector<Monitor> monitors_;
+  std::function<void(bool idle)> idleObserver_;
 };
 
 }  // namespace quen::fake
