@@ -31,6 +31,8 @@ class X11RunLoop final : public platform::RunLoop {
   std::function<void()> wakerFor(std::function<void()> onWake) {
     return loop_.wakerFor(std::move(onWake));
   }
+  // The poll loop itself, for the services that watch descriptors of their own.
+  linux_platform::PollRunLoop& pollLoop() { return loop_; }
   bool hasRepeatingTimer() const { return repeatingTimers_ > 0; }
   // Called after every repeating timer's callback.
   void afterRepeatingTimer(std::function<void()> hook) { afterRepeatingTimer_ = std::move(hook); }
