@@ -37,7 +37,9 @@ std::unique_ptr<Backend> openSystemBackend(std::string& error) {
       {"windows", [](std::string& cause) { return windows::openWindowsBackend(cause, nullptr); }},
 #else
       {"x11",
-       [](std::string& cause) { return x11::openX11Backend(nullptr, cause, &openUnseenInputWatch); }},
+       [](std::string& cause) {
+         return x11::openX11Backend(nullptr, cause, &openUnseenInputWatch);
+       }},
 #endif
   };
   return openFirstBackend(BACKENDS, error);

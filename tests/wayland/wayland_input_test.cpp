@@ -13,7 +13,8 @@ namespace quen::testing {
 namespace {
 
 Json activity(const Json& error, bool click, bool key) {
-  return Json{{"error", error}, {"evMouseClick", click}, {"evMouseMove", false}, {"evKeyPress", key}};
+  return Json{
+      {"error", error}, {"evMouseClick", click}, {"evMouseMove", false}, {"evKeyPress", key}};
 }
 
 TEST(WaylandInputTest, NativeInputCarriesTheCodeXWaylandInputItsKinds) {

@@ -1,0 +1,53 @@
+// The real InputTrail in a headless KWin's session: XWayland's input by kind (XTEST, which
+// KWin never hears of), native input only as E_INPUT_NOT_VISIBLE (KWin's pointer moved
+// through its fake-input protocol by a helper a desktop entry grants it), quiet seconds the
+// defaults.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/e2e/agent_harness.h"
+#include "tests/e2e/x_client.h"
+#include "tests/kde/kwin_session.h"
+
+namespace quen::testing {
+namespace {
+
+Json activity(const Json& error, bool click, bool key) {
+  return Json{
+      {"error", error}, {"evMouseClick", click}, {"evMouseMove", false}, {"evKeyPress", key}};
+}
+
+TEST(KdeInputTest, NativeInputCarriesTheCodeXWaylandInputItsKinds) {
+  auto session = KwinSession::start();
+  ASSERT_TRUE(session);
+  // Both run as nobody from the session's own directory, where KWin may read them.
+  const std::string bin = session->directory() + "/bin/", fakeInput = bin + "quen_fake_input";
+  std::filesystem::copy_file(QUEN_INPUTTRAIL_PATH, bin + "InputTrail");
+  std::filesystem::copy_file(QUEN_FAKE_INPUT_PATH, fakeInput);
+  std::ofstream(session->directory() + "/home/.local/share/applications/quen-fake-input.desktop")
+      << "[Desktop Entry]\nType=Application\nName=fake input\nNoDisplay=true\nExec=" << fakeInput
+      << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
+  Environment environment = session->clientEnvironment();
+  environment["DISPLAY"] = session->xwaylandDisplay();
+  auto agent = KwinSession::spawnAsNobody(
+      {bin + "InputTrail", "--argKeysNeeded", "true", "--argForceReqPerm", "false"}, environment);
+  ASSERT_TRUE(agent);
+  const Json quiet = activity(false, false, false);
+  EXPECT_EQ(agent->nextRecord().value_or(Json()), quiet) << "launch line";
+  XClient(session->xwaylandDisplay()).input("click 1 key a");
+  EXPECT_EQ(agent->nextRecord().value_or(Json()), activity(false, true, true));
+  EXPECT_EQ(agent->nextRecord().value_or(Json()), quiet);
+  // Two ticks on, KWin has long said "idle": the motion is a resume.
+  auto mover = KwinSession::spawnAsNobody({fakeInput}, session->clientEnvironment());
+  const auto moved = mover ? mover->waitForExit(LINE_TIMEOUT) : std::nullopt;
+  ASSERT_TRUE(moved && moved->exitCode == 0) << "fake input not granted";
+  EXPECT_EQ(agent->nextRecord().value_or(Json()),
+            activity(Json::array({"E_INPUT_NOT_VISIBLE"}), false, false));
+  EXPECT_EQ(agent->nextRecord().value_or(Json()), quiet);
+}
+
+}  // namespace
+}  // namespace quen::testing
