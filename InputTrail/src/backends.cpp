@@ -11,7 +11,7 @@
 #elif defined(_WIN32)
 #include "platform/windows/windows_backend.h"
 #else
-#include "platform/wayland/idle_watch.h"
+#include "platform/wayland/idle_watch_module.h"
 #include "platform/x11/x11_backend.h"
 #endif
 
@@ -23,7 +23,7 @@ namespace {
 // The sources of a Wayland session's activity, tried in order.
 std::unique_ptr<UnseenInputWatch> openUnseenInputWatch(
     linux_platform::PollRunLoop& loop, std::function<void(const std::string& line)> onLost) {
-  return wayland::openIdleWatch(loop, std::move(onLost));
+  return wayland::openIdleWatchModule(loop, std::move(onLost));
 }
 
 }  // namespace

@@ -43,4 +43,8 @@ std::unique_ptr<platform::Backend> openWaylandModule(std::string& error);
 std::unique_ptr<platform::Backend> openWaylandModuleFile(const std::string& path, uid_t owner,
                                                          std::string& error);
 
+// The handle of the module file `fileName` beside the executable, loaded by the rules above
+// (trusted, of the executable's ABI); null otherwise. Each agent has a module of its own.
+void* openModuleBesideExecutable(const char* fileName);
+
 }  // namespace quen::wayland

@@ -23,9 +23,12 @@ Json activity(const Json& error, bool click, bool key) {
 TEST(KdeInputTest, NativeInputCarriesTheCodeXWaylandInputItsKinds) {
   auto session = KwinSession::start();
   ASSERT_TRUE(session);
-  // Both run as nobody from the session's own directory, where KWin may read them.
+  // Both run as nobody from the session's own directory (InputTrail with its module), where
+  // KWin may read them.
   const std::string bin = session->directory() + "/bin/", fakeInput = bin + "quen_fake_input";
-  std::filesystem::copy_file(QUEN_INPUTTRAIL_PATH, bin + "InputTrail");
+  const std::filesystem::path built(QUEN_INPUTTRAIL_PATH);
+  for (const auto& file : {built, built.parent_path() / "InputTrail-wayland.so"})
+    std::filesystem::copy_file(file, bin + file.filename().string());
   std::filesystem::copy_file(QUEN_FAKE_INPUT_PATH, fakeInput);
   std::ofstream(session->directory() + "/home/.local/share/applications/quen-fake-input.desktop")
       << "[Desktop Entry]\nType=Application\nName=fake input\nNoDisplay=true\nExec=" << fakeInput
