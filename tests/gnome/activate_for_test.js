@@ -6,6 +6,6 @@
             .find(candidate => candidate.get_title() === title);
         const switchedAt = GLib.get_monotonic_time();
         if (window)
-            Main.activateWindow(window);
+            Main.activateWindow(window, global.display.get_current_time_roundtrip());
         return [window !== undefined, switchedAt];
     }
