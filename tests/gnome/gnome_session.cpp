@@ -147,9 +147,11 @@ std::string GnomeSession::shellCall(const std::string& objectPath, const std::st
 }
 
 void GnomeSession::activate(const std::string& title) {
-  const std::string reply = shellCall("/org/quen/FocusTrail", "org.quen.FocusTrail1.ActivateForTest",
-                                      {"string:" + title});
-  EXPECT_NE(reply.find("boolean true"), std::string::npos) << "no window titled " << title;
+  EXPECT_TRUE(waitUntil([&] {  // a window just started may not be mapped yet
+    return shellCall("/org/quen/FocusTrail", "org.quen.FocusTrail1.ActivateForTest",
+                     {"string:" + title})
+               .find("boolean true") != std::string::npos;
+  }, LINE_TIMEOUT)) << "no window titled " << title;
 }
 
 int GnomeSession::extensionState() {

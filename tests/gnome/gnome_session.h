@@ -42,7 +42,7 @@ class GnomeSession {
   std::string shellCall(const std::string& objectPath, const std::string& method,
                         const std::vector<std::string>& arguments = {});
   // Brings the window titled `title` forward (the test copy's ActivateForTest); a test
-  // failure when the Shell has no such window.
+  // failure when the Shell shows no such window within LINE_TIMEOUT.
   void activate(const std::string& title);
   // The extension's state as the Shell reports it (1 enabled, 2 disabled, ...; 0 unknown).
   int extensionState();
