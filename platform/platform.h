@@ -56,6 +56,19 @@ struct RunningApplication {
   std::optional<std::string> bundlePath;  // the standardized file-system path of its bundle
 };
 
+// Why an application is in front that the backend cannot name.
+enum class HiddenFront {
+  None,  // no application is hidden: none is in front, or the one in front is named
+  // X11 in a Wayland session: XWayland names no active window, so a native Wayland window,
+  // which X11 cannot see, is in front.
+  NotVisible,
+  // GNOME Shell, whose compositor lists no windows to clients, has not loaded the project's
+  // extension that tells the agent (not installed, or installed since the Shell started).
+  ShellExtensionMissing,
+  // The extension is installed but switched off, or the Shell failed to run it.
+  ShellExtensionDisabled,
+};
+
 // The frontmost application and the news that another one became active.
 class Workspace {
  public:
@@ -66,9 +79,9 @@ class Workspace {
   // (none when the OS names no application with the notification).
   virtual void observeActivation(
       std::function<void(const std::optional<RunningApplication>&)> callback) = 0;
-  // Whether, while no application is in front, one is in front that this backend cannot
-  // see: a native Wayland window, seen through XWayland, leaves X11 with no active window.
-  virtual bool frontApplicationHidden() { return false; }
+  // While no application is in front: whether one is in front that this backend cannot
+  // see, and why.
+  virtual HiddenFront frontApplicationHidden() { return HiddenFront::None; }
 };
 
 // One entry of the on-screen window list, as the OS describes it. Each value is asked for

@@ -53,25 +53,28 @@ void QuenAppDelegate::permissionsAllUpdate() {
 void QuenAppDelegate::appChangedClbk(
     const std::optional<platform::RunningApplication>& application) {
   if (application) collectData(*application);
-  else if (backend_.workspace().frontApplicationHidden()) reportHiddenApplication();
+  else reportHiddenApplication();
 }
 
 void QuenAppDelegate::appSilentMetaClbk() {
   if (const std::optional<platform::RunningApplication> front =
           backend_.workspace().frontmostApplication())
     collectData(*front);
-  else if (backend_.workspace().frontApplicationHidden())
+  else
     reportHiddenApplication();
 }
 
 void QuenAppDelegate::reportHiddenApplication() {
+  const platform::HiddenFront reason = backend_.workspace().frontApplicationHidden();
+  if (reason == platform::HiddenFront::None) return;
   report_.set("appName", UNKNOWN_APP_NAME);
   report_.set("appIdentifier", UNKNOWN_APP_IDENTIFIER);
   report_.set("appPath", UNKNOWN_APP_BUNDLE_URL_PATH);
   report_.set("winTitle", false);
   report_.set("winUrl", false);
   report_.set("error",
-              hiddenApplicationErrorList(permissionsRunningScreen, permissionsRunningAccessibility));
+              hiddenApplicationErrorList(permissionsRunningScreen, permissionsRunningAccessibility,
+                                         reason));
   stream_.dictMergeAndOutput(report_, /*flush=*/true, /*onlyIfDiffers=*/true);
 }
 

@@ -51,8 +51,9 @@ class QuenAppDelegate {
   // The focus poll: reports the frontmost application; with none in front, nothing, unless
   // the OS hides the one in front.
   void appSilentMetaClbk();
-  // Reports an application in front that the OS does not show the agent: the unknown
-  // identity, no title, no URL and the not-visible code; written when it differs.
+  // With no application in front: reports one in front that the OS does not show the agent,
+  // if there is one: the unknown identity, no title, no URL and the code of the reason
+  // (see hiddenApplicationErrorList); written when it differs.
   void reportHiddenApplication();
   // Builds the complete record for `application` and writes it when it differs from the
   // last line written. A browser's record waits for its URL answer (see UrlAnswerWait):

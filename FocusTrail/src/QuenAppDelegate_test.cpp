@@ -165,15 +165,23 @@ TEST_F(FocusDelegateTest, OnlyAbsentIdentityValuesTakeTheirFallbacks) {
       "winTitle":false,"winUrl":false,"error":false})"));
 }
 
-TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownAndNotVisible) {
+TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownWithItsReason) {
+  using platform::HiddenFront;
   const struct {
+    HiddenFront reason;
     bool screenAllowed, byActivation;
     const char* error;
-  } rows[] = {{true, true, R"(["E_WINDOW_NOT_VISIBLE"])"},
-              {true, false, R"(["E_WINDOW_NOT_VISIBLE"])"},
-              {false, true, R"(["E_PERMISSION_SCREENRECORDING","E_WINDOW_NOT_VISIBLE"])"}};
+  } rows[] = {
+      {HiddenFront::NotVisible, true, true, R"(["E_WINDOW_NOT_VISIBLE"])"},
+      {HiddenFront::NotVisible, true, false, R"(["E_WINDOW_NOT_VISIBLE"])"},
+      {HiddenFront::NotVisible, false, true, R"(["E_PERMISSION_SCREENRECORDING","E_WINDOW_NOT_VISIBLE"])"},
+      {HiddenFront::ShellExtensionMissing, true, true, R"(["E_SHELL_EXTENSION_MISSING"])"},
+      {HiddenFront::ShellExtensionDisabled, true, false, R"(["E_SHELL_EXTENSION_DISABLED"])"},
+      {HiddenFront::ShellExtensionDisabled, false, false,
+       R"(["E_PERMISSION_SCREENRECORDING","E_SHELL_EXTENSION_DISABLED"])"}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.screenAllowed << row.byActivation);
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(row.reason) << row.screenAllowed
+                                      << row.byActivation);
     fake::FakeSystem system;
     system.screenCaptureAllowed = row.screenAllowed;
     system.windows = {fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")};
@@ -182,7 +190,7 @@ TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownAndNotVi
     system.runLoop().run([&agent] { agent.applicationDidFinishLaunching(); });
     system.activate(EDITOR);
     system.frontmost.reset();
-    system.frontHidden = true;
+    system.frontHidden = row.reason;
     if (row.byActivation) system.postActivation(std::nullopt);
     else system.advance(1);
     system.advance(3);
@@ -193,7 +201,7 @@ TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownAndNotVi
                                       R"("appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",)"
                                       R"("winTitle":false,"winUrl":false,"error":)") +
                           row.error + "}"));
-    system.frontHidden = false;
+    system.frontHidden = HiddenFront::None;
     system.activate(EDITOR);
     EXPECT_EQ(json::parse(system.lines.back())["winTitle"], "Notes");
   }

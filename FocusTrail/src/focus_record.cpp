@@ -29,10 +29,15 @@ Value errorList(bool screenPermitted, bool accessibilityPermitted, const Value& 
   return Value(std::move(codes));
 }
 
-Value hiddenApplicationErrorList(bool screenPermitted, bool accessibilityPermitted) {
+Value hiddenApplicationErrorList(bool screenPermitted, bool accessibilityPermitted,
+                                 platform::HiddenFront reason) {
   Value codes = errorList(screenPermitted, accessibilityPermitted, false);
   Array list = codes.isFalse() ? Array() : codes.asArray();
-  list.emplace_back(ERROR_SCHEMA.codeFor("APP_WINDOW_NOT_VISIBLE"));
+  list.emplace_back(ERROR_SCHEMA.codeFor(reason == platform::HiddenFront::ShellExtensionMissing
+                                             ? "APP_SHELL_EXTENSION_MISSING"
+                                         : reason == platform::HiddenFront::ShellExtensionDisabled
+                                             ? "APP_SHELL_EXTENSION_DISABLED"
+                                             : "APP_WINDOW_NOT_VISIBLE"));
   return Value(std::move(list));
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/record.h"
+#include "platform/platform.h"
 
 namespace quen::focus {
 
@@ -28,8 +29,10 @@ Value urlValue(const Value& url);
 // the catch-all code otherwise. An empty list is reported as false.
 Value errorList(bool screenPermitted, bool accessibilityPermitted, const Value& queryError);
 
-// The error list of a front application that the OS hides from the agent: the permission
-// codes as above, then the not-visible code.
-Value hiddenApplicationErrorList(bool screenPermitted, bool accessibilityPermitted);
+// The error list of a front application that the OS hides from the agent for `reason` (not
+// None): the permission codes as above, then the reason's code (not visible to X11, the
+// GNOME Shell extension missing or disabled).
+Value hiddenApplicationErrorList(bool screenPermitted, bool accessibilityPermitted,
+                                 platform::HiddenFront reason);
 
 }  // namespace quen::focus

@@ -86,7 +86,7 @@ class FakeSystem final : public platform::Backend,
   };
   std::vector<ActivityCall> activityCalls;
   std::optional<RunningApplication> frontmost;
-  bool frontHidden = false;  // frontApplicationHidden's answer
+  platform::HiddenFront frontHidden = platform::HiddenFront::None;  // frontApplicationHidden's answer
   std::vector<FakeWindow> windows;
   bool windowListAvailable = true;  // else no list can be produced
   std::size_t windowListReads = 0;
@@ -144,7 +144,7 @@ class FakeSystem final : public platform::Backend,
   int run(std::function<void()> didFinishLaunching) override;
   std::shared_ptr<void> beginActivity(std::uint64_t options, std::string_view reason) override;
   std::optional<RunningApplication> frontmostApplication() override { return frontmost; }
-  bool frontApplicationHidden() override { return frontHidden; }
+  platform::HiddenFront frontApplicationHidden() override { return frontHidden; }
   void observeActivation(
       std::function<void(const std::optional<RunningApplication>&)> callback) override;
   bool walkOnScreenWindows(

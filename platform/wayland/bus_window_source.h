@@ -13,6 +13,7 @@
 
 #include "platform/dbus/loop_bus.h"
 #include "platform/linux/poll_run_loop.h"
+#include "platform/platform.h"
 #include "platform/wayland/toplevel_tracker.h"
 
 namespace quen::wayland {
@@ -27,6 +28,9 @@ struct BusSourceContext {
 class BusWindowSource {
  public:
   virtual ~BusWindowSource() = default;
+  // While the source knows no front window: whether one is in front that it cannot tell,
+  // and why (the shell's part that tells it is missing or switched off).
+  virtual platform::HiddenFront frontHidden() const { return platform::HiddenFront::None; }
 };
 
 // Opens the source when the session is its desktop's; null otherwise, so that the backend

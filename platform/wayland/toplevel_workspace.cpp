@@ -53,6 +53,10 @@ std::optional<platform::RunningApplication> ToplevelWorkspace::frontmostApplicat
   return identity_.describe(toplevel->appId, frontPid());
 }
 
+platform::HiddenFront ToplevelWorkspace::frontApplicationHidden() {
+  return busSource_ != nullptr ? busSource_->frontHidden() : platform::HiddenFront::None;
+}
+
 void ToplevelWorkspace::observeActivation(
     std::function<void(const std::optional<platform::RunningApplication>&)> callback) {
   observers_.push_back(std::move(callback));

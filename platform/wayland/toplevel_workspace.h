@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/wayland/bus_window_source.h"
 #include "platform/wayland/sway_windows.h"
 #include "platform/wayland/toplevel_identity.h"
 #include "platform/wayland/toplevel_tracker.h"
@@ -23,6 +24,9 @@ class ToplevelWorkspace final : public platform::Workspace, public platform::Win
   ToplevelWorkspace(const ToplevelTracker& tracker, const SwayWindows& sway);
 
   std::optional<platform::RunningApplication> frontmostApplication() override;
+  // What the source on the session bus, if one feeds the tracker, says of a hidden front.
+  platform::HiddenFront frontApplicationHidden() override;
+  void setBusSource(const BusWindowSource* source) { busSource_ = source; }
   void observeActivation(
       std::function<void(const std::optional<platform::RunningApplication>&)> callback) override;
   bool walkOnScreenWindows(
@@ -38,6 +42,7 @@ class ToplevelWorkspace final : public platform::Workspace, public platform::Win
 
   const ToplevelTracker& tracker_;
   const SwayWindows& sway_;
+  const BusWindowSource* busSource_ = nullptr;
   ToplevelIdentity identity_;
   std::optional<std::int32_t> announcedPid_;
   std::vector<std::function<void(const std::optional<platform::RunningApplication>&)>> observers_;

@@ -18,6 +18,7 @@
 #include "platform/wayland/bounded_roundtrip.h"
 #include "platform/wayland/bus_window_source.h"
 #include "platform/wayland/foreign_toplevels.h"
+#include "platform/wayland/gnome_shell_windows.h"
 #include "platform/wayland/plasma_windows.h"
 #include "platform/wayland/sway_connection.h"
 #include "platform/wayland/sway_windows.h"
@@ -35,7 +36,7 @@ constexpr std::chrono::milliseconds START_ANSWER_LIMIT{1000};
 // The desktops whose shell pushes the front window over the session bus, tried in this order
 // when the compositor offers neither toplevel list.
 constexpr OpenBusWindowSource BUS_WINDOW_SOURCES[] = {
-    nullptr,
+    &GnomeShellWindows::open,
 };
 
 // Wayland has no way for a client to see other clients' input.
@@ -100,7 +101,10 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
                                      workspace_.deliverActivation(tracker_.finishBatch());
                                    }};
     for (OpenBusWindowSource open : BUS_WINDOW_SOURCES)
-      if (open != nullptr && (busSource_ = open(context))) return true;
+      if (open != nullptr && (busSource_ = open(context))) {
+        workspace_.setBusSource(busSource_.get());
+        return true;
+      }
     bus_.reset();
     return false;
   }

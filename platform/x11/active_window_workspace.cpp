@@ -34,10 +34,11 @@ std::optional<platform::RunningApplication> ActiveWindowWorkspace::frontmostAppl
   return identity_.describe(activeWindow_);
 }
 
-bool ActiveWindowWorkspace::frontApplicationHidden() {
-  if (!waylandSession_) return false;
+platform::HiddenFront ActiveWindowWorkspace::frontApplicationHidden() {
+  if (!waylandSession_) return platform::HiddenFront::None;
   if (!activeWindowKnown_) readActiveWindow();
-  return activeWindow_ == XCB_WINDOW_NONE && connection_.alive();
+  return activeWindow_ == XCB_WINDOW_NONE && connection_.alive() ? platform::HiddenFront::NotVisible
+                                                                 : platform::HiddenFront::None;
 }
 
 void ActiveWindowWorkspace::observeActivation(

@@ -29,7 +29,7 @@ class ActiveWindowWorkspace final : public platform::Workspace {
   std::optional<platform::RunningApplication> frontmostApplication() override;
   // In a Wayland session (see inWaylandSession), X11 sees only XWayland's windows: with no
   // active window, a native Wayland window is in front.
-  bool frontApplicationHidden() override;
+  platform::HiddenFront frontApplicationHidden() override;
   void observeActivation(
       std::function<void(const std::optional<platform::RunningApplication>&)> callback) override;
 
