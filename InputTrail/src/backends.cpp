@@ -1,7 +1,8 @@
 // The input agent's backends, tried in this order once at start. On Linux: X11 only.
 // Wayland lets no client see other clients' input; in a Wayland session the agent sees what
 // reaches XWayland by kind, and learns of the rest only that the user was active: from the
-// compositor's idle notifications (ext_idle_notify_v1, KDE's idle protocol). On Windows:
+// compositor's idle notifications (ext_idle_notify_v1, KDE's idle protocol; GNOME's on the
+// session bus). On Windows:
 // Win32 (platform/windows), over Raw Input.
 
 #include "platform/backend_table.h"
@@ -12,6 +13,7 @@
 #include "platform/windows/windows_backend.h"
 #else
 #include "platform/wayland/idle_watch_module.h"
+#include "platform/wayland/mutter_idle_watch.h"
 #include "platform/x11/x11_backend.h"
 #endif
 
@@ -20,10 +22,13 @@ namespace quen::platform {
 #if !defined(__APPLE__) && !defined(_WIN32)
 namespace {
 
-// The sources of a Wayland session's activity, tried in order.
+// The sources of a Wayland session's activity, tried in order: the compositor's idle
+// protocol (sway, KWin and the other wlroots compositors), else Mutter's IdleMonitor on the
+// session bus (GNOME).
 std::unique_ptr<UnseenInputWatch> openUnseenInputWatch(
     linux_platform::PollRunLoop& loop, std::function<void(const std::string& line)> onLost) {
-  return wayland::openIdleWatchModule(loop, std::move(onLost));
+  if (auto watch = wayland::openIdleWatchModule(loop, std::move(onLost))) return watch;
+  return wayland::openMutterIdleWatch(loop);
 }
 
 }  // namespace
