@@ -9,9 +9,9 @@
 #include "platform/x11/active_window_workspace.h"
 #include "platform/x11/event_pump.h"
 #include "platform/x11/raw_input_source.h"
+#include "platform/x11/wayland_session.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/x11_connection.h"
-#include "platform/x11/wayland_session.h"
 #include "platform/x11/x11_run_loop.h"
 
 namespace quen::x11 {
