@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Measures FocusTrail on GNOME (Wayland) in a real run: a headless GNOME Shell of its own (run
-# as nobody with a private session bus and an empty one as the system bus, as the tests run
-# it), the project's extension installed and enabled before the Shell starts (its test copy,
-# which adds the activation method), two foot windows, titles wanted.
+# Measures FocusTrail on GNOME (Wayland) in a real run: a headless GNOME Shell of its own
+# (scripts/gnome-session.sh, as the tests run it) with the project's extension enabled before
+# it starts (its test copy, which adds the activation method), two foot windows, titles wanted.
 #   1. push latency: the other window is activated 40 times through the extension's test
 #      method, which answers the Shell's monotonic clock just before it switched; the time
 #      from then to FocusTrail's line on its pipe (the Shell's own switching included);
@@ -33,8 +32,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-rt=$work/xdg extension=$work/extension
-mkdir -p "$rt" "$work/home" "$work/bin" "$extension"
+rt=$work/session/xdg extension=$work/extension
+mkdir -p "$work/bin" "$extension"
 cp "$agent_dir/FocusTrail" "$agent_dir/FocusTrail-wayland.so" "$work/bin/"
 # The test copy: the shipped GNOME 42-44 source with the test method where its markers are.
 python3 - platform/gnome-shell/42 tests/gnome "$extension" <<'PY'
@@ -46,30 +45,18 @@ text = text.replace("<!-- test methods -->", open(tests + "/activate_for_test.xm
 open(target + "/extension.js", "w").write(text)
 shutil.copy(source + "/metadata.json", target)
 PY
-chown -R 65534:65534 "$rt" "$work/home"
-chmod 700 "$rt"
-nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --)  # $! is then the program
-export XDG_RUNTIME_DIR=$rt HOME=$work/home DBUS_SESSION_BUS_ADDRESS=unix:path=$rt/bus \
-  DBUS_SYSTEM_BUS_ADDRESS=unix:path=$rt/system NO_AT_BRIDGE=1
-unset DISPLAY WAYLAND_DISPLAY XDG_DATA_HOME XDG_DATA_DIRS XDG_CONFIG_HOME
-for bus in bus system; do
-  "${nobody[@]}" dbus-daemon --session --nofork --nopidfile --address="unix:path=$rt/$bus" \
-    2>>"$work/bus.log" &
-  pids+=($!)
-done
-for _ in $(seq 100); do [ -S "$rt/bus" ] && [ -S "$rt/system" ] && break; sleep 0.1; done
-"${nobody[@]}" scripts/install-gnome-extension.sh --from "$extension" >/dev/null
-"${nobody[@]}" gnome-shell --headless --wayland --virtual-monitor 1280x800 \
-  --wayland-display wayland-gnome >"$work/shell.log" 2>&1 &
+mkfifo "$work/session.out"
+scripts/gnome-session.sh "$work/session" "$extension" >"$work/session.out" &
 pids+=($!)
+read -r ready display _ <"$work/session.out"
+[ "$ready" = ready ] || { echo "GNOME Shell did not start" >&2; exit 1; }
+nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --)  # $! is then the program
+export XDG_RUNTIME_DIR=$rt HOME=$work/session/home DBUS_SESSION_BUS_ADDRESS=unix:path=$rt/bus \
+  WAYLAND_DISPLAY=wayland-gnome XDG_CURRENT_DESKTOP=GNOME
+unset DISPLAY XDG_DATA_HOME XDG_DATA_DIRS XDG_CONFIG_HOME
 shell_call() {
   "${nobody[@]}" gdbus call --session --dest org.gnome.Shell "$@" 2>/dev/null
 }
-for _ in $(seq 300); do
-  shell_call --object-path /org/quen/FocusTrail --method org.quen.FocusTrail1.Get >/dev/null && break
-  sleep 0.1
-done
-export WAYLAND_DISPLAY=wayland-gnome XDG_CURRENT_DESKTOP=GNOME
 for title in one two; do
   "${nobody[@]}" foot --config=/dev/null --app-id="quen.$title" --title="window $title" \
     sleep infinity >/dev/null 2>&1 &
