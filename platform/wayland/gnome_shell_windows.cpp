@@ -230,9 +230,11 @@ void GnomeShellWindows::shellOwnerChanged(sd_bus_message* signal) {
   if (sd_.sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) <= 0 ||
       std::strcmp(name, SHELL) != 0)
     return;
+  // A Shell gone is the compositor gone, whose end ends the agent: nothing to report here.
   shellName_ = newOwner;
+  if (shellName_.empty()) return;
   forgetFocus(platform::HiddenFront::ShellExtensionMissing);
-  if (!shellName_.empty()) askExtensionState(/*wait=*/false);
+  askExtensionState(/*wait=*/false);
 }
 
 void GnomeShellWindows::forgetFocus(platform::HiddenFront reason) {
