@@ -15,9 +15,9 @@ constexpr const char* EXTENSIONS_INTERFACE = "org.gnome.Shell.Extensions";
 constexpr const char* FOCUS_PATH = "/org/quen/FocusTrail";
 constexpr const char* FOCUS_INTERFACE = "org.quen.FocusTrail1";
 constexpr const char* FOCUS_SIGNATURE = "tsssssi";
-// The Shell's extension states (misc/extensionUtils.js): 1 is running (ENABLED, ACTIVE from
-// GNOME 46), 99 is uninstalled; every other one is installed but not running (disabled,
-// error, out of date, initialized, or on its way in or out).
+// The Shell's extension states (misc/extensionUtils.js in GNOME 43): 1 is running (ENABLED),
+// 99 is uninstalled; every other one is installed but not running (disabled, error, out of
+// date, initialized).
 constexpr int EXTENSION_RUNNING = 1;
 constexpr int EXTENSION_UNINSTALLED = 99;
 
