@@ -172,11 +172,8 @@ TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownWithItsR
     bool screenAllowed, byActivation;
     const char* error;
   } rows[] = {{HiddenFront::NotVisible, true, true, R"(["E_WINDOW_NOT_VISIBLE"])"},
-              {HiddenFront::NotVisible, true, false, R"(["E_WINDOW_NOT_VISIBLE"])"},
-              {HiddenFront::NotVisible, false, true,
-               R"(["E_PERMISSION_SCREENRECORDING","E_WINDOW_NOT_VISIBLE"])"},
-              {HiddenFront::ShellExtensionMissing, true, true, R"(["E_SHELL_EXTENSION_MISSING"])"},
-              {HiddenFront::ShellExtensionDisabled, false, false,
+              {HiddenFront::ShellExtensionMissing, true, false, R"(["E_SHELL_EXTENSION_MISSING"])"},
+              {HiddenFront::ShellExtensionDisabled, false, true,
                R"(["E_PERMISSION_SCREENRECORDING","E_SHELL_EXTENSION_DISABLED"])"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(row.reason) << row.byActivation);
