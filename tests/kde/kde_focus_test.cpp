@@ -1,13 +1,17 @@
 // The real FocusTrail on a real, headless KWin: the front window from KWin's window list
 // (granted by a desktop entry), with its process; native and XWayland windows, titles,
-// closing, and KWin going away.
+// closing, and KWin going away. Without the grant: the same from the KWin script FocusTrail
+// loads, which only KWin may call.
 
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/agent_harness.h"
 #include "tests/kde/kwin_session.h"
@@ -99,6 +103,71 @@ TEST_F(KdeFocusTest, KWinGoingAwayEndsTheAgentWithOneLine) {
   EXPECT_EQ(agent->standardError(),
             "Wayland: connection to compositor wayland-kde lost: the compositor closed it or "
             "cannot be reached\n");
+}
+
+// KWin lists its windows to no client of the session: FocusTrail loads its script instead.
+class KdeScriptRouteTest : public KdeFocusTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(session = KwinSession::start(/*grantWindowList=*/false)); }
+
+  // Runs busctl in the session; its output, and whether it succeeded.
+  std::pair<std::string, bool> busctl(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"/usr/bin/busctl", "--user"});
+    auto process = KwinSession::spawnAsNobody(arguments, session->clientEnvironment());
+    const auto status = process->waitForExit(LINE_TIMEOUT);
+    std::string output;
+    while (auto line = process->readLine(LINE_TIMEOUT)) output += *line + "\n";
+    return {output, status && status->exitCode == 0};
+  }
+};
+
+TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
+  Window editor(*session, "quen.editor", "notes");
+  auto agent = startAgent();
+  ASSERT_TRUE(agent);
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+  Window viewer(*session, "quen.viewer", "photo");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo")) << "native to native";
+  viewer.retitle("album");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album")) << "a caption change";
+
+  auto terminal = KwinSession::spawnAsNobody(
+      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
+      {{"DISPLAY", session->xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+  auto record = agent->waitForRecord(withMember("winTitle", "x window"));
+  ASSERT_TRUE(record) << "native to XWayland";
+  EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
+  EXPECT_EQ((*record)["appIdentifier"], "quenxtest") << "KWin's resource class";
+  session->activate("album");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album"));
+
+  kill(agent->pid(), SIGTERM);  // as the parent ends it: no chance to unload the script
+  ASSERT_TRUE(agent->waitForExit(LINE_TIMEOUT));
+  auto restarted = startAgent();
+  ASSERT_TRUE(restarted);
+  EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "album"))
+      << "a restarted agent knows the front window at once";
+  kill(terminal->pid(), SIGTERM);
+}
+
+TEST_F(KdeScriptRouteTest, CallsFromAnyOtherProcessAreRefused) {
+  Window editor(*session, "quen.editor", "notes");
+  Window viewer(*session, "quen.viewer", "photo");
+  auto agent = startAgent();
+  ASSERT_TRUE(agent);
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
+  // The agent's unique name, as any process of the user may list it.
+  std::istringstream names(busctl({"list", "--unique", "--no-legend"}).first);
+  std::string name, pid, rest, agentName;
+  while (names >> name >> pid && std::getline(names, rest))
+    if (pid == std::to_string(agent->pid())) agentName = name;
+  ASSERT_FALSE(agentName.empty());
+  EXPECT_FALSE(busctl({"call", agentName, "/org/quen/FocusTrail", "org.quen.FocusTrail.KWinWindows",
+                       "WindowActivated", "ssssi", "{f}", "forged", "quen.forged", "quen.forged",
+                       "1"}).second);
+  session->activate("notes");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
+      << "the forged window never reported";
 }
 
 }  // namespace
