@@ -1,67 +1,27 @@
 #include "platform/atspi/sd_bus_accessibility.h"
 
-#include <dlfcn.h>
-#include <systemd/sd-bus.h>
-
 #include <cerrno>
 #include <string>
+
+#include "platform/dbus/sd_bus_library.h"
 
 namespace quen::atspi {
 
 namespace {
 
+using dbus::BusHandle;
+using dbus::BusUnref;
+using dbus::loadSdBus;
+using dbus::Message;
+using dbus::MessageUnref;
+using dbus::SdBusFunctions;
 using platform::AccessibleObject;
 using platform::BusCall;
-
-// libsystemd is loaded when the bus is first reached, so that an agent without the URL
-// feature never maps it (about 0.9 MB of resident memory).
-#define QUEN_SD_BUS_FUNCTIONS(X)                                                           \
-  X(sd_bus_open_user) X(sd_bus_new) X(sd_bus_set_address) X(sd_bus_set_bus_client)        \
-  X(sd_bus_start) X(sd_bus_set_method_call_timeout) X(sd_bus_flush_close_unref)           \
-  X(sd_bus_is_open) X(sd_bus_process) X(sd_bus_call_method) X(sd_bus_get_property_trivial) \
-  X(sd_bus_get_property_string) X(sd_bus_error_free) X(sd_bus_message_unref)              \
-  X(sd_bus_message_read) X(sd_bus_message_read_array) X(sd_bus_message_enter_container)   \
-  X(sd_bus_message_exit_container)
-
-struct SdBusFunctions {
-#define QUEN_DECLARE(name) decltype(&::name) name = nullptr;
-  QUEN_SD_BUS_FUNCTIONS(QUEN_DECLARE)
-#undef QUEN_DECLARE
-};
-
-// Null when libsystemd cannot be loaded; then no bus can be reached.
-const SdBusFunctions* loadSdBus() {
-  static const SdBusFunctions* const loaded = []() -> const SdBusFunctions* {
-    void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) return nullptr;
-    static SdBusFunctions functions;
-    bool complete = true;
-#define QUEN_LOAD(name)                                                             \
-  functions.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-  complete = complete && functions.name != nullptr;
-    QUEN_SD_BUS_FUNCTIONS(QUEN_LOAD)
-#undef QUEN_LOAD
-    return complete ? &functions : nullptr;
-  }();
-  return loaded;
-}
 
 constexpr const char* ACCESSIBLE = "org.a11y.atspi.Accessible";
 // AT-SPI2 constants (atspi-constants.h).
 constexpr unsigned STATE_ACTIVE = 1;
 constexpr unsigned RELATION_EMBEDS = 13;
-
-// Each handle keeps the functions it is released with.
-struct BusUnref {
-  const SdBusFunctions* sd;
-  void operator()(sd_bus* bus) const { sd->sd_bus_flush_close_unref(bus); }
-};
-struct MessageUnref {
-  const SdBusFunctions* sd;
-  void operator()(sd_bus_message* message) const { sd->sd_bus_message_unref(message); }
-};
-using BusHandle = std::unique_ptr<sd_bus, BusUnref>;
-using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
 
 // A reply that cannot be read as the interface says is a failed call.
 BusCall readResult(int result) { return result < 0 ? BusCall::Failed : BusCall::Done; }

@@ -16,6 +16,7 @@
 #include "platform/linux/poll_run_loop.h"
 #include "platform/linux/stdio_output.h"
 #include "platform/wayland/bounded_roundtrip.h"
+#include "platform/wayland/bus_window_source.h"
 #include "platform/wayland/foreign_toplevels.h"
 #include "platform/wayland/plasma_windows.h"
 #include "platform/wayland/sway_connection.h"
@@ -30,6 +31,12 @@ namespace {
 // How long the compositor may take to answer at start; one that does not answer is no
 // compositor to use, and the agent goes on with X11.
 constexpr std::chrono::milliseconds START_ANSWER_LIMIT{1000};
+
+// The desktops whose shell pushes the front window over the session bus, tried in this order
+// when the compositor offers neither toplevel list.
+constexpr OpenBusWindowSource BUS_WINDOW_SOURCES[] = {
+    nullptr,
+};
 
 // Wayland has no way for a client to see other clients' input.
 class NoEventSource final : public platform::EventSource {
@@ -68,7 +75,7 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   }
 
   // Reads the registry (one round trip) and binds a toplevel list: wlroots' manager, else
-  // KWin's window list; false when neither is offered.
+  // KWin's window list, else a shell's source on the session bus; false when there is none.
   bool bindToplevelManager() {
     registry_ = wl_display_get_registry(display_);
     static const wl_registry_listener listener{&onGlobal, &onGlobalRemove};
@@ -77,13 +84,25 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
     if (!toplevels_ && plasmaGlobal_)
       plasmaWindows_ = std::make_unique<PlasmaWindows>(registry_, plasmaGlobal_->first,
                                                        plasmaGlobal_->second, tracker_);
-    if (!toplevels_ && !plasmaWindows_) return false;
+    if (!toplevels_ && !plasmaWindows_) return openBusWindowSource();
     // The toplevels that exist now, so that the first poll already knows the front one.
     if (!roundtripWithin(display_, START_ANSWER_LIMIT)) return false;
     tracker_.finishBatch();
     sway_.open();
     sway_.awaitTree();
     return true;
+  }
+
+  bool openBusWindowSource() {
+    bus_ = dbus::LoopBus::openSession(loop_);
+    if (!bus_) return false;
+    const BusSourceContext context{*bus_, loop_, tracker_, [this] {
+                                     workspace_.deliverActivation(tracker_.finishBatch());
+                                   }};
+    for (OpenBusWindowSource open : BUS_WINDOW_SOURCES)
+      if (open != nullptr && (busSource_ = open(context))) return true;
+    bus_.reset();
+    return false;
   }
 
   platform::RunLoop& runLoop() override { return *this; }
@@ -159,6 +178,8 @@ class WaylandBackend final : public platform::Backend, private platform::RunLoop
   std::optional<std::pair<std::uint32_t, std::uint32_t>> plasmaGlobal_;  // name, version
   std::unique_ptr<PlasmaWindows> plasmaWindows_;
   linux_platform::PollRunLoop loop_;
+  std::unique_ptr<dbus::LoopBus> bus_;
+  std::unique_ptr<BusWindowSource> busSource_;
   SwayWindows swayWindows_;
   ToplevelWorkspace workspace_;
   SwayConnection sway_;
