@@ -18,6 +18,7 @@
 #include "platform/wayland/bounded_roundtrip.h"
 #include "platform/wayland/bus_window_source.h"
 #include "platform/wayland/foreign_toplevels.h"
+#include "platform/wayland/kwin_script_windows.h"
 #include "platform/wayland/plasma_windows.h"
 #include "platform/wayland/sway_connection.h"
 #include "platform/wayland/sway_windows.h"
@@ -36,6 +37,7 @@ constexpr std::chrono::milliseconds START_ANSWER_LIMIT{1000};
 // when the compositor offers neither toplevel list.
 constexpr OpenBusWindowSource BUS_WINDOW_SOURCES[] = {
     nullptr,
+    &openKwinScriptWindows,  // KDE Plasma: a KWin script
 };
 
 // Wayland has no way for a client to see other clients' input.
