@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -15,6 +16,7 @@
 
 #include "tests/e2e/agent_harness.h"
 #include "tests/kde/kwin_session.h"
+#include "tests/support/wait_until.h"
 
 namespace quen::testing {
 namespace {
@@ -119,6 +121,19 @@ class KdeScriptRouteTest : public KdeFocusTest {
     while (auto line = process->readLine(LINE_TIMEOUT)) output += *line + "\n";
     return {output, status && status->exitCode == 0};
   }
+  // The agent's unique bus name, as any process of the user may list it.
+  std::string busNameOf(const ChildProcess& agent) {
+    std::istringstream names(busctl({"list", "--unique", "--no-legend"}).first);
+    std::string name, pid, rest;
+    while (names >> name >> pid && std::getline(names, rest))
+      if (pid == std::to_string(agent.pid())) return name;
+    return {};
+  }
+  bool scriptLoaded(std::string busName) {
+    std::replace(busName.begin(), busName.end(), '.', '-');
+    return busctl({"call", "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                   "isScriptLoaded", "s", "focustrail-" + busName.substr(1)}).first == "b true\n";
+  }
 };
 
 TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
@@ -141,12 +156,18 @@ TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
   session->activate("album");
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album"));
 
+  const std::string firstName = busNameOf(*agent);
+  ASSERT_TRUE(scriptLoaded(firstName));
   kill(agent->pid(), SIGTERM);  // as the parent ends it: no chance to unload the script
   ASSERT_TRUE(agent->waitForExit(LINE_TIMEOUT));
   auto restarted = startAgent();
   ASSERT_TRUE(restarted);
   EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "album"))
       << "a restarted agent knows the front window at once";
+  session->activate("x window");
+  EXPECT_TRUE(restarted->waitForRecord(withMember("winTitle", "x window")));
+  EXPECT_TRUE(waitUntil([&] { return !scriptLoaded(firstName); }, LINE_TIMEOUT))
+      << "the ended agent's script unloads itself at the next activation";
   kill(terminal->pid(), SIGTERM);
 }
 
@@ -156,11 +177,7 @@ TEST_F(KdeScriptRouteTest, CallsFromAnyOtherProcessAreRefused) {
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
-  // The agent's unique name, as any process of the user may list it.
-  std::istringstream names(busctl({"list", "--unique", "--no-legend"}).first);
-  std::string name, pid, rest, agentName;
-  while (names >> name >> pid && std::getline(names, rest))
-    if (pid == std::to_string(agent->pid())) agentName = name;
+  const std::string agentName = busNameOf(*agent);
   ASSERT_FALSE(agentName.empty());
   EXPECT_FALSE(busctl({"call", agentName, "/org/quen/FocusTrail", "org.quen.FocusTrail.KWinWindows",
                        "WindowActivated", "ssssi", "{f}", "forged", "quen.forged", "quen.forged",
