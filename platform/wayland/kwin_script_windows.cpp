@@ -159,7 +159,9 @@ class KwinScriptWindows final : public BusWindowSource {
                                remaining(deadline), path, scriptName_);
     std::int32_t id = -1;  // -1: KWin could not load it
     if (reply && sd().sd_bus_message_read(reply.get(), "i", &id) < 0) id = -1;
-    std::string objects[] = {"/" + std::to_string(id), "/Scripting/Script" + std::to_string(id)};
+    const std::string number = std::to_string(id);
+    std::string objects[] = {std::string("/").append(number),
+                             std::string("/Scripting/Script").append(number)};
     if (sessionIsPlasma6OrLater()) std::swap(objects[0], objects[1]);
     loaded_ = false;
     for (const std::string& object : objects) {
