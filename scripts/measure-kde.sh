@@ -53,6 +53,11 @@ KWIN_COMPOSE=Q "${nobody[@]}" "$work/bin/kwin_wayland" --virtual --width 1280 --
 pids+=($!)
 for _ in $(seq 200); do [ -e "$rt/ready" ] && break; sleep 0.1; done
 [ -e "$rt/ready" ] || { echo "KWin did not start: $(cat "$work/kwin.log")" >&2; exit 1; }
+# KWin's scripting may answer on the bus only after the session's command has run.
+for _ in $(seq 100); do
+  "${nobody[@]}" busctl --user introspect org.kde.KWin /Scripting >/dev/null 2>&1 && break
+  sleep 0.1
+done
 export WAYLAND_DISPLAY=wayland-kde
 mkfifo -m 644 "$work/titles"
 sleep infinity >"$work/titles" &  # a writer that never writes: the titles stay
