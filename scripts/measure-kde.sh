@@ -92,7 +92,9 @@ process = subprocess.Popen(nobody + [work + "/bin/FocusTrail", "--argTitleNeeded
                                      "--argUrlNeeded", "false", "--argForceReqPerm", "false"],
                            stdout=subprocess.PIPE)
 lines = process.stdout
+started = time.perf_counter()
 line = lines.readline()  # both windows are mapped: this one is in front
+print("first line %.1f ms after the agent was started" % ((time.perf_counter() - started) * 1000))
 front = "one" if b"window one" in line else "two"
 latencies, round_trips = [], []
 for i in range(40):

@@ -95,8 +95,11 @@ class KwinScriptWindows final : public BusWindowSource {
     kwinOwner_ = nameOwner(deadline);
     if (kwinOwner_.empty() || !load(deadline)) return false;
     // The script's first call (the window active now) may have come in while the agent
-    // waited for KWin's reply, where it makes the socket no more readable.
-    context_.bus.process();
+    // waited for KWin's reply, where it makes the socket no more readable. It is dispatched
+    // once the loop runs, so that the activation it makes reaches the agent's observers.
+    context_.loop.scheduleOnce(0, [self = self_] {
+      if (*self != nullptr) (*self)->context_.bus.process();
+    });
     return true;
   }
 
