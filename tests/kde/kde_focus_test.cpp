@@ -173,9 +173,10 @@ TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
 
 TEST_F(KdeScriptRouteTest, CallsFromAnyOtherProcessAreRefused) {
   Window editor(*session, "quen.editor", "notes");
-  Window viewer(*session, "quen.viewer", "photo");
   auto agent = startAgent();
   ASSERT_TRUE(agent);
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+  Window viewer(*session, "quen.viewer", "photo");
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
   const std::string agentName = busNameOf(*agent);
   ASSERT_FALSE(agentName.empty());
