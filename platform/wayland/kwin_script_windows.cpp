@@ -68,6 +68,7 @@ class KwinScriptWindows final : public BusWindowSource {
       : context_(context), activations_(context.tracker) {}
   ~KwinScriptWindows() override {
     *self_ = nullptr;
+    context_.bus.onClosed(nullptr);
     if (loaded_ && !kwinOwner_.empty())
       call("/Scripting", "org.kde.kwin.Scripting", "unloadScript", UNLOAD_TIMEOUT_MICROSECONDS,
            scriptName_);
