@@ -42,6 +42,13 @@ class Window {
   std::fstream input_;  // closed first: the window ends at the end of its input
 };
 
+// An XWayland window titled "x window", of class QuenXTest.
+std::unique_ptr<ChildProcess> startXterm(const KwinSession& session) {
+  return KwinSession::spawnAsNobody(
+      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
+      {{"DISPLAY", session.xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+}
+
 Json frontRecord(const std::string& appId, const std::string& title) {
   return Json{{"appName", appId}, {"appIdentifier", appId}, {"appPath", QUEN_PYTHON_PATH},
               {"winTitle", title}, {"winUrl", false},      {"error", false}};
@@ -77,9 +84,7 @@ TEST_F(KdeFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"))
       << "closing the front window brings the other one forward";
 
-  auto terminal = KwinSession::spawnAsNobody(
-      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
-      {{"DISPLAY", session->xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+  auto terminal = startXterm(*session);
   auto record = agent->waitForRecord(withMember("winTitle", "x window"));
   ASSERT_TRUE(record) << "an XWayland window is in KWin's list too";
   EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
@@ -146,9 +151,7 @@ TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
   viewer.retitle("album");
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album")) << "a caption change";
 
-  auto terminal = KwinSession::spawnAsNobody(
-      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
-      {{"DISPLAY", session->xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+  auto terminal = startXterm(*session);
   auto record = agent->waitForRecord(withMember("winTitle", "x window"));
   ASSERT_TRUE(record) << "native to XWayland";
   EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
