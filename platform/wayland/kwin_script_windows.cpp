@@ -116,12 +116,13 @@ class KwinScriptWindows final : public BusWindowSource {
   }
 
   // A blocking call with string arguments to KWin; null when it failed or took longer than
-  // `timeout`, with the error's name in `errorName`.
+  // `timeout`.
   template <typename... Texts>
   dbus::Message call(const char* path, const char* interface, const char* member,
                      std::uint64_t timeout, const Texts&... arguments) {
     return callTo(KWIN_NAME, path, interface, member, timeout, nullptr, arguments...);
   }
+  // The same to any destination, with the error's name in `errorName` when it failed.
   template <typename... Texts>
   dbus::Message callTo(const char* destination, const char* path, const char* interface,
                        const char* member, std::uint64_t timeout, std::string* errorName,
