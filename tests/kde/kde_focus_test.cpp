@@ -57,10 +57,13 @@ Json frontRecord(const std::string& appId, const std::string& title) {
 class KdeFocusTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(session = KwinSession::start()); }
-  std::unique_ptr<ChildProcess> startAgent() {
+  // In the session's environment, with `changes` made to it.
+  std::unique_ptr<ChildProcess> startAgent(const Environment& changes = {}) {
+    Environment environment = session->clientEnvironment();
+    for (const auto& [name, value] : changes) environment[name] = value;
     return KwinSession::spawnAsNobody({session->focusTrailPath(), "--argTitleNeeded", "true",
                                        "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
-                                      session->clientEnvironment());
+                                      environment);
   }
 
   std::unique_ptr<KwinSession> session;
@@ -189,6 +192,21 @@ TEST_F(KdeScriptRouteTest, CallsFromAnyOtherProcessAreRefused) {
   session->activate("notes");
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
       << "the forged window never reported";
+}
+
+TEST_F(KdeScriptRouteTest, WhenKWinRunsNoScriptANativeWindowIsReportedNotVisibleThroughX11) {
+  Window editor(*session, "quen.editor", "notes");
+  // KWin finds no script in a runtime directory that does not exist; the Wayland socket is
+  // named by its path instead.
+  auto agent = startAgent(
+      {{"WAYLAND_DISPLAY", *session->clientEnvironment()["XDG_RUNTIME_DIR"] + "/wayland-kde"},
+       {"XDG_RUNTIME_DIR", session->directory() + "/none"},
+       {"DISPLAY", session->xwaylandDisplay()},
+       {"XDG_SESSION_TYPE", "wayland"}});
+  ASSERT_TRUE(agent);
+  const auto record = agent->nextRecord();
+  ASSERT_TRUE(record) << agent->standardError();
+  EXPECT_EQ((*record)["error"], Json::array({"E_WINDOW_NOT_VISIBLE"}));
 }
 
 }  // namespace
