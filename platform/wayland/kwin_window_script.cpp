@@ -13,7 +13,8 @@ constexpr std::string_view SCRIPT = R"js((function () {
   const agent = "@AGENT@", path = "@PATH@", face = "@INTERFACE@";
   let active = null;
   function onCaption() {
-    if (active) callDBus(agent, path, face, "CaptionChanged", String(active.internalId), active.caption);
+    if (active) callDBus(agent, path, face, "CaptionChanged", String(active.internalId),
+                          String(active.caption));
   }
   function unloadWhenAgentGone(present) {
     if (!present)
@@ -22,15 +23,18 @@ constexpr std::string_view SCRIPT = R"js((function () {
   function onActivated(window) {
     try {
       if (active) active.captionChanged.disconnect(onCaption);
-    } catch (closed) {
+    } catch (gone) {
     }
     active = window;
     if (!window) {
       callDBus(agent, path, face, "NothingActivated");
     } else {
-      window.captionChanged.connect(onCaption);
       callDBus(agent, path, face, "WindowActivated", String(window.internalId), String(window.caption),
                String(window.desktopFileName || ""), String(window.resourceClass || ""), window.pid | 0);
+      try {
+        window.captionChanged.connect(onCaption);
+      } catch (withoutCaption) {
+      }
     }
     callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
              agent, unloadWhenAgentGone);
