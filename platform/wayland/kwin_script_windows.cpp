@@ -162,7 +162,7 @@ class KwinScriptWindows final : public BusWindowSource {
     if (path.empty()) return false;
     dbus::Message reply = call("/Scripting", "org.kde.kwin.Scripting", "loadScript",
                                remaining(deadline), path, scriptName_);
-    std::int32_t id = -1;  // -1: KWin could not load it
+    std::int32_t id = -1;
     if (reply && sd().sd_bus_message_read(reply.get(), "i", &id) < 0) id = -1;
     const std::string number = std::to_string(id);
     std::string objects[] = {std::string("/").append(number),
@@ -170,7 +170,7 @@ class KwinScriptWindows final : public BusWindowSource {
     if (sessionIsPlasma6OrLater()) std::swap(objects[0], objects[1]);
     loaded_ = false;
     for (const std::string& object : objects) {
-      if (id < 0) break;
+      if (id < 0) break;  // KWin could not load it
       std::string errorName;
       loaded_ = bool(callTo(KWIN_NAME, object.c_str(), "org.kde.kwin.Script", "run",
                             remaining(deadline), &errorName));
@@ -178,7 +178,7 @@ class KwinScriptWindows final : public BusWindowSource {
     }
     unlink(path.c_str());
     if (id >= 0 && !loaded_)
-      call("/Scripting", "org.kde.kwin.Scripting", "unloadScript", UNLOAD_TIMEOUT_MICROSECONDS,
+      call("/Scripting", "org.kde.kwin.Scripting", "unloadScript", remaining(deadline),
            scriptName_);
     return loaded_;
   }
@@ -216,20 +216,24 @@ class KwinScriptWindows final : public BusWindowSource {
     // Any process of the user may call the agent's name; only KWin's word counts.
     if (sender == nullptr || self.kwinOwner_.empty() || self.kwinOwner_ != sender)
       return sd.sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "only KWin may call");
-    if (sd.sd_bus_message_is_method_call(message, KWIN_SCRIPT_INTERFACE, "WindowActivated") > 0) {
+    const auto called = [&](const char* member) {
+      return sd.sd_bus_message_is_method_call(message, KWIN_SCRIPT_INTERFACE, member) > 0;
+    };
+    if (called("WindowActivated")) {
       const char *id = nullptr, *caption = nullptr, *desktopFile = nullptr, *resource = nullptr;
       std::int32_t pid = 0;
-      if (sd.sd_bus_message_read(message, "ssssi", &id, &caption, &desktopFile, &resource, &pid) < 0)
+      if (sd.sd_bus_message_read(message, "ssssi", &id, &caption, &desktopFile, &resource,
+                                 &pid) < 0)
         return sd.sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "expected ssssi");
       sd.sd_bus_reply_method_return(message, nullptr);
       self.applied(self.activations_.windowActivated({id, caption, desktopFile, resource, pid}));
-    } else if (sd.sd_bus_message_is_method_call(message, KWIN_SCRIPT_INTERFACE, "CaptionChanged") > 0) {
+    } else if (called("CaptionChanged")) {
       const char *id = nullptr, *caption = nullptr;
       if (sd.sd_bus_message_read(message, "ss", &id, &caption) < 0)
         return sd.sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "expected ss");
       sd.sd_bus_reply_method_return(message, nullptr);
       self.applied(self.activations_.captionChanged(id, caption));
-    } else if (sd.sd_bus_message_is_method_call(message, KWIN_SCRIPT_INTERFACE, "NothingActivated") > 0) {
+    } else if (called("NothingActivated")) {
       sd.sd_bus_reply_method_return(message, nullptr);
       const std::uint64_t token = self.activations_.nothingActivated();
       const double bound = std::chrono::duration<double>(EMPTY_ACTIVATION_BOUND).count();

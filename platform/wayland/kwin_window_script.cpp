@@ -10,7 +10,8 @@ namespace {
 // internalId is a QUuid, written as text; resourceClass is text in KWin 5.27 and 6.
 constexpr std::string_view SCRIPT = R"js((function () {
   "use strict";
-  const agent = "@AGENT@", path = "@PATH@", face = "@INTERFACE@";
+  const agent = "@AGENT@", name = "@NAME@";
+  const path = "@PATH@", face = "@INTERFACE@";
   let active = null;
   function onCaption() {
     if (active) callDBus(agent, path, face, "CaptionChanged", String(active.internalId),
@@ -18,7 +19,7 @@ constexpr std::string_view SCRIPT = R"js((function () {
   }
   function unloadWhenAgentGone(present) {
     if (!present)
-      callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", "@NAME@");
+      callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", name);
   }
   function onActivated(window) {
     try {
@@ -29,23 +30,26 @@ constexpr std::string_view SCRIPT = R"js((function () {
     if (!window) {
       callDBus(agent, path, face, "NothingActivated");
     } else {
-      callDBus(agent, path, face, "WindowActivated", String(window.internalId), String(window.caption),
-               String(window.desktopFileName || ""), String(window.resourceClass || ""), window.pid | 0);
+      callDBus(agent, path, face, "WindowActivated", String(window.internalId),
+               String(window.caption), String(window.desktopFileName || ""),
+               String(window.resourceClass || ""), window.pid | 0);
       try {
         window.captionChanged.connect(onCaption);
       } catch (withoutCaption) {
       }
     }
-    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-             agent, unloadWhenAgentGone);
+    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "NameHasOwner", agent, unloadWhenAgentGone);
   }
   (workspace.windowActivated || workspace.clientActivated).connect(onActivated);
-  onActivated(workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient);
+  onActivated(workspace.activeWindow !== undefined ? workspace.activeWindow
+                                                   : workspace.activeClient);
 })();
 )js";
 
 void replaceAll(std::string& text, std::string_view marker, std::string_view value) {
-  for (auto at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size()))
+  for (auto at = text.find(marker); at != std::string::npos;
+       at = text.find(marker, at + value.size()))
     text.replace(at, marker.size(), value);
 }
 

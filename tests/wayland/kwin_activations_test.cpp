@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(KwinWindowScriptTest, OnlyAUniqueBusNameIsWrittenIntoTheText) {
   const std::string text = kwinScriptText(":1.128");
   EXPECT_NE(text.find("const agent = \":1.128\""), std::string::npos);
-  EXPECT_NE(text.find("\"unloadScript\", \"focustrail-1-128\""), std::string::npos);
+  EXPECT_NE(text.find("name = \"focustrail-1-128\""), std::string::npos);
   EXPECT_EQ(text.find('@'), std::string::npos) << "every marker replaced";
   for (const char* name : {"org.quen.FocusTrail", ":1.2\", evil()", "", ":"})
     EXPECT_EQ(kwinScriptText(name), "") << name;
