@@ -2,7 +2,7 @@
 # Measures FocusTrail on GNOME (Wayland) in a real run: a headless GNOME Shell of its own
 # (scripts/gnome-session.sh, as the tests run it) with the project's extension enabled before
 # it starts (its test copy, which adds the activation method), two foot windows, titles wanted.
-#   1. push latency: the other window is activated 40 times through the extension's test
+#   1. the time to the first line (subscribed and asked), then the push latency: the other window is activated 40 times through the extension's test
 #      method, which answers the Shell's monotonic clock just before it switched; the time
 #      from then to FocusTrail's line on its pipe (the Shell's own switching included);
 #   2. the steady 1 Hz poll: CPU per second from /proc/<pid>/schedstat, resident memory, and
@@ -81,11 +81,13 @@ def activate(title):
     found, switched = re.match(r"\((\w+), (?:int64 )?(-?\d+)\)", reply).groups()
     if found != "true": sys.exit("no window " + title)
     return int(switched) / 1000.0  # ms, CLOCK_MONOTONIC as time.monotonic
+started = time.monotonic()
 process = subprocess.Popen([work + "/bin/FocusTrail", "--argTitleNeeded", "true",
                             "--argUrlNeeded", "false", "--argForceReqPerm", "false"],
                            stdout=subprocess.PIPE)
 lines = process.stdout
 line = lines.readline()  # the window in front as the agent starts
+print("first line after the agent is started: %.1f ms" % ((time.monotonic() - started) * 1000))
 front = "one" if b"window one" in line else "two"
 latencies = []
 for i in range(40):
