@@ -24,6 +24,7 @@ chown -R 65534:65534 "$rt" "$dir/home"
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --)  # $! is then the program
 pids=()
 cleanup() {
+  trap '' TERM INT  # a stop asked for while ending (the Shell killed, say) must not cut it short
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
 }
