@@ -22,15 +22,30 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# A headless GNOME Shell for the GNOME tests, without what it recommends (about 145 packages
+# and 380 MB instead of about 510 packages and 1 GB).
+without_recommends=(gnome-shell mutter)
+
+missing_of() {
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      echo "$package"
+  done
+}
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing_bare < <(missing_of "${without_recommends[@]}")
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_bare[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+if [ ${#missing_bare[@]} -gt 0 ]; then
+  echo "installing without recommends: ${missing_bare[*]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing_bare[@]}" >/dev/null
+fi

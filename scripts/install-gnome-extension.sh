@@ -5,9 +5,9 @@
 #   - the files go to $XDG_DATA_HOME/gnome-shell/extensions/focustrail@quen.dev
 #     (~/.local/share/... by default), from platform/gnome-shell/42 for GNOME 42 to 44 and from
 #     platform/gnome-shell/45 for GNOME 45 and later, chosen by `gnome-shell --version`;
-#   - enabled through the Shell (`gnome-extensions enable`) when it already knows the
-#     extension, else in the setting the Shell reads at start (org.gnome.shell
-#     enabled-extensions; disabled-extensions no longer names it).
+#   - enabled through the Shell's D-Bus EnableExtension (what `gnome-extensions enable` asks)
+#     when the Shell already knows the extension, else in the setting the Shell reads at start
+#     (org.gnome.shell enabled-extensions; disabled-extensions no longer names it).
 # An extension installed while the Shell runs is loaded only by the next Shell: on Wayland,
 # after the user logs out and in again. Until then FocusTrail reports
 # E_SHELL_EXTENSION_MISSING.
@@ -39,9 +39,14 @@ mkdir -p "$target"
 install -m 644 "$source/extension.js" "$source/metadata.json" "$target/"
 
 # The Shell enables an extension it already knows at once; one it has not loaded yet only
-# through the setting, read at its next start.
-if gnome-extensions info "$uuid" >/dev/null 2>&1; then
-  gnome-extensions enable "$uuid"
+# through the setting, read at its next start. (gnome-extensions itself goes through the
+# Extensions application's D-Bus service, which a minimal installation may lack.)
+shell_extensions() {
+  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method "org.gnome.Shell.Extensions.$1" "$uuid" 2>/dev/null
+}
+if shell_extensions GetExtensionInfo | grep -q "'uuid'"; then
+  shell_extensions EnableExtension >/dev/null
 else
   # GVariant string lists: "['a', 'b']", or "@as []" when empty.
   names() { gsettings get org.gnome.shell "$1" | tr -d "[]',@" | tr ' ' '\n' | sed '/^as$/d;/^$/d'; }

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Measures FocusTrail on KDE Plasma (Wayland) in a real run: a headless KWin of its own (run
 # as nobody with QPainter compositing, as the tests run it), two GTK windows, FocusTrail
-# granted KWin's window list by the desktop entry the parent installs, titles wanted.
+# granted KWin's window list by the desktop entry the parent installs (ROUTE window-list), or
+# without it, so that FocusTrail loads its KWin script (ROUTE script); titles wanted.
 #   1. push latency: KWin is told to activate the other window, 40 times, by a one-shot
 #      script run over its D-Bus interface; the time from the run call's reply (KWin has
 #      activated the window by then) to FocusTrail's line on its pipe, and from the call
 #      sent (KWin's own work included);
 #   2. the steady 1 Hz poll: CPU per second from /proc/<pid>/schedstat, resident memory.
 #
-#   scripts/measure-kde.sh [SECONDS] [BUILD_DIR]
-#   (default 20 s for the poll phase, build/release for the agent)
+#   scripts/measure-kde.sh [SECONDS] [BUILD_DIR] [ROUTE]
+#   (default 20 s for the poll phase, build/release for the agent, the window-list route)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 build_dir=${2:-build/release}
+route=${3:-window-list}
+case $route in window-list | script) ;; *) echo "ROUTE is window-list or script" >&2; exit 2 ;; esac
 agent_dir=$build_dir/FocusTrail
 [ -x "$agent_dir/FocusTrail" ] || { echo "missing $agent_dir/FocusTrail: build it first" >&2; exit 1; }
 
@@ -35,8 +38,8 @@ trap 'exit 130' INT TERM
 rt=$work/xdg apps=$work/home/.local/share/applications
 mkdir -p "$rt" "$apps" "$work/bin"
 cp /usr/bin/kwin_wayland "$agent_dir/FocusTrail" "$agent_dir/FocusTrail-wayland.so" "$work/bin/"
-sed "s|@FOCUSTRAIL@|$work/bin/FocusTrail|" FocusTrail/kde/focustrail-window-list.desktop.in \
-  >"$apps/focustrail.desktop"
+[ "$route" = script ] || sed "s|@FOCUSTRAIL@|$work/bin/FocusTrail|" \
+  FocusTrail/kde/focustrail-window-list.desktop.in >"$apps/focustrail.desktop"
 chown -R 65534:65534 "$rt" "$work/home"
 chmod 700 "$rt"
 nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups --)  # $! is then the program
@@ -50,6 +53,11 @@ KWIN_COMPOSE=Q "${nobody[@]}" "$work/bin/kwin_wayland" --virtual --width 1280 --
 pids+=($!)
 for _ in $(seq 200); do [ -e "$rt/ready" ] && break; sleep 0.1; done
 [ -e "$rt/ready" ] || { echo "KWin did not start: $(cat "$work/kwin.log")" >&2; exit 1; }
+# KWin's scripting may answer on the bus only after the session's command has run.
+for _ in $(seq 100); do
+  "${nobody[@]}" busctl --user introspect org.kde.KWin /Scripting >/dev/null 2>&1 && break
+  sleep 0.1
+done
 export WAYLAND_DISPLAY=wayland-kde
 mkfifo -m 644 "$work/titles"
 sleep infinity >"$work/titles" &  # a writer that never writes: the titles stay
@@ -63,7 +71,7 @@ for title in one two; do
   for _ in $(seq 200); do grep -q mapped "$work/$title.out" && break; sleep 0.1; done
 done
 
-echo "$(kwin_wayland --version 2>/dev/null || true), $(nproc) cores; $(uname -r)"
+echo "$(kwin_wayland --version 2>/dev/null || true), $(nproc) cores; $(uname -r); route $route"
 PID_FILE=$work/agent.pid python3 - "$work" <<'PY' &
 import os, statistics, subprocess, sys, time
 
@@ -84,7 +92,9 @@ process = subprocess.Popen(nobody + [work + "/bin/FocusTrail", "--argTitleNeeded
                                      "--argUrlNeeded", "false", "--argForceReqPerm", "false"],
                            stdout=subprocess.PIPE)
 lines = process.stdout
+started = time.perf_counter()
 line = lines.readline()  # both windows are mapped: this one is in front
+print("first line %.1f ms after the agent was started" % ((time.perf_counter() - started) * 1000))
 front = "one" if b"window one" in line else "two"
 latencies, round_trips = [], []
 for i in range(40):

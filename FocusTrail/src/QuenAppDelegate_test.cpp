@@ -171,17 +171,12 @@ TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownWithItsR
     HiddenFront reason;
     bool screenAllowed, byActivation;
     const char* error;
-  } rows[] = {
-      {HiddenFront::NotVisible, true, true, R"(["E_WINDOW_NOT_VISIBLE"])"},
-      {HiddenFront::NotVisible, true, false, R"(["E_WINDOW_NOT_VISIBLE"])"},
-      {HiddenFront::NotVisible, false, true, R"(["E_PERMISSION_SCREENRECORDING","E_WINDOW_NOT_VISIBLE"])"},
-      {HiddenFront::ShellExtensionMissing, true, true, R"(["E_SHELL_EXTENSION_MISSING"])"},
-      {HiddenFront::ShellExtensionDisabled, true, false, R"(["E_SHELL_EXTENSION_DISABLED"])"},
-      {HiddenFront::ShellExtensionDisabled, false, false,
-       R"(["E_PERMISSION_SCREENRECORDING","E_SHELL_EXTENSION_DISABLED"])"}};
+  } rows[] = {{HiddenFront::NotVisible, true, true, R"(["E_WINDOW_NOT_VISIBLE"])"},
+              {HiddenFront::ShellExtensionMissing, true, false, R"(["E_SHELL_EXTENSION_MISSING"])"},
+              {HiddenFront::ShellExtensionDisabled, false, true,
+               R"(["E_PERMISSION_SCREENRECORDING","E_SHELL_EXTENSION_DISABLED"])"}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << static_cast<int>(row.reason) << row.screenAllowed
-                                      << row.byActivation);
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(row.reason) << row.byActivation);
     fake::FakeSystem system;
     system.screenCaptureAllowed = row.screenAllowed;
     system.windows = {fake::windowOf(EDITOR.processIdentifier, 800, 600, "Notes")};

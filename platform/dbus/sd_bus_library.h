@@ -18,7 +18,7 @@ namespace quen::dbus {
   X(sd_bus_get_unique_name) X(sd_bus_call) X(sd_bus_call_async) X(sd_bus_call_method)        \
   X(sd_bus_call_method_async) X(sd_bus_send) X(sd_bus_emit_signal)                           \
   X(sd_bus_get_property) X(sd_bus_get_property_trivial) X(sd_bus_get_property_string)       \
-  X(sd_bus_add_match) X(sd_bus_match_signal) X(sd_bus_add_filter) X(sd_bus_add_object)      \
+  X(sd_bus_add_match) X(sd_bus_add_match_async) X(sd_bus_match_signal) X(sd_bus_add_filter) X(sd_bus_add_object)      \
   X(sd_bus_add_object_vtable) X(sd_bus_slot_unref) X(sd_bus_error_free)                      \
   X(sd_bus_error_set) X(sd_bus_message_unref) X(sd_bus_message_ref)                         \
   X(sd_bus_message_new_method_call) X(sd_bus_message_new_signal)                            \

@@ -15,9 +15,9 @@ constexpr const char* EXTENSIONS_INTERFACE = "org.gnome.Shell.Extensions";
 constexpr const char* FOCUS_PATH = "/org/quen/FocusTrail";
 constexpr const char* FOCUS_INTERFACE = "org.quen.FocusTrail1";
 constexpr const char* FOCUS_SIGNATURE = "tsssssi";
-// The Shell's extension states (misc/extensionUtils.js): 1 is running (ENABLED, ACTIVE from
-// GNOME 46), 99 is uninstalled; every other one is installed but not running (disabled,
-// error, out of date, initialized, or on its way in or out).
+// The Shell's extension states (misc/extensionUtils.js in GNOME 43): 1 is running (ENABLED),
+// 99 is uninstalled; every other one is installed but not running (disabled, error, out of
+// date, initialized).
 constexpr int EXTENSION_RUNNING = 1;
 constexpr int EXTENSION_UNINSTALLED = 99;
 
@@ -75,6 +75,7 @@ std::unique_ptr<BusWindowSource> GnomeShellWindows::open(const BusSourceContext&
   if (shellName.empty() && !gnomeDesktop()) return nullptr;
   std::unique_ptr<GnomeShellWindows> source(new GnomeShellWindows(context, std::move(shellName)));
   source->askExtensionState(/*wait=*/true);
+  context.bus.process();  // sends the subscription now: its answer comes once the loop runs
   return source;
 }
 
@@ -122,7 +123,7 @@ void GnomeShellWindows::askExtensionState(bool wait) {
   sd_bus_message* reply = nullptr;
   if (sd_.sd_bus_call_method(bus_.bus(), SHELL, SHELL_PATH, EXTENSIONS_INTERFACE,
                              "GetExtensionInfo", nullptr, &reply, "s", GNOME_EXTENSION_UUID) >= 0)
-    takeExtensionState(reply, /*wait=*/true);
+    takeExtensionState(reply);
   if (reply != nullptr) sd_.sd_bus_message_unref(reply);
 }
 
@@ -130,7 +131,7 @@ void GnomeShellWindows::extensionInfoArrived(sd_bus_message* reply) {
   stateCall_.reset();
   if (sd_.sd_bus_message_is_method_error(reply, nullptr) > 0)
     return forgetFocus(platform::HiddenFront::ShellExtensionMissing);
-  takeExtensionState(reply, /*wait=*/false);
+  takeExtensionState(reply);
 }
 
 void GnomeShellWindows::extensionStateChanged(sd_bus_message* signal) {
@@ -138,12 +139,12 @@ void GnomeShellWindows::extensionStateChanged(sd_bus_message* signal) {
   if (!fromShell(signal) || sd_.sd_bus_message_read(signal, "s", &uuid) <= 0 ||
       std::strcmp(uuid, GNOME_EXTENSION_UUID) != 0)
     return;
-  takeExtensionState(signal, /*wait=*/false);
+  takeExtensionState(signal);
 }
 
 // a{sv}: the extension's properties, of which "state" (a number: a double from GNOME's
 // JavaScript) decides; an empty dictionary is an extension the Shell does not know.
-void GnomeShellWindows::takeExtensionState(sd_bus_message* message, bool wait) {
+void GnomeShellWindows::takeExtensionState(sd_bus_message* message) {
   int state = EXTENSION_UNINSTALLED;
   if (sd_.sd_bus_message_enter_container(message, 'a', "{sv}") > 0) {
     while (sd_.sd_bus_message_enter_container(message, 'e', "sv") > 0) {
@@ -168,36 +169,24 @@ void GnomeShellWindows::takeExtensionState(sd_bus_message* message, bool wait) {
     }
   }
   if (state == EXTENSION_RUNNING) {
-    if (hidden_ != platform::HiddenFront::None) subscribe(wait);
+    if (hidden_ != platform::HiddenFront::None) subscribe();
     return;
   }
   forgetFocus(state == EXTENSION_UNINSTALLED ? platform::HiddenFront::ShellExtensionMissing
                                              : platform::HiddenFront::ShellExtensionDisabled);
 }
 
-void GnomeShellWindows::subscribe(bool wait) {
+void GnomeShellWindows::subscribe() {
   hidden_ = platform::HiddenFront::None;
-  sd_bus* bus = bus_.bus();
-  if (!wait) {
-    // In this order on the one connection: no change between the two is lost, and the
-    // state Get answers is no older than any change sent before it.
-    sd_bus_slot* slot = nullptr;
-    sd_.sd_bus_call_method_async(bus, &slot, SHELL, FOCUS_PATH, FOCUS_INTERFACE, "Subscribe",
-                                 &ignoreReply, this, "");
-    subscribeCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
-    sd_.sd_bus_call_method_async(bus, &slot, SHELL, FOCUS_PATH, FOCUS_INTERFACE, "Get", &onFocus,
-                                 this, "");
-    focusCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
-    return;
-  }
-  sd_bus_message* reply = nullptr;
-  sd_.sd_bus_call_method(bus, SHELL, FOCUS_PATH, FOCUS_INTERFACE, "Subscribe", nullptr, &reply, "");
-  if (reply != nullptr) sd_.sd_bus_message_unref(reply);
-  reply = nullptr;
-  if (sd_.sd_bus_call_method(bus, SHELL, FOCUS_PATH, FOCUS_INTERFACE, "Get", nullptr, &reply,
-                             "") >= 0)
-    focusArrived(reply);
-  if (reply != nullptr) sd_.sd_bus_message_unref(reply);
+  // In this order on the one connection: no change between the two is lost, and the state
+  // Get answers is no older than any change sent before it.
+  sd_bus_slot* slot = nullptr;
+  sd_.sd_bus_call_method_async(bus_.bus(), &slot, SHELL, FOCUS_PATH, FOCUS_INTERFACE,
+                               "Subscribe", &ignoreReply, this, "");
+  subscribeCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
+  sd_.sd_bus_call_method_async(bus_.bus(), &slot, SHELL, FOCUS_PATH, FOCUS_INTERFACE, "Get",
+                               &onFocus, this, "");
+  focusCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
 }
 
 // A FocusChanged signal or Get's reply: the focused window (id 0 for none).
@@ -230,9 +219,11 @@ void GnomeShellWindows::shellOwnerChanged(sd_bus_message* signal) {
   if (sd_.sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) <= 0 ||
       std::strcmp(name, SHELL) != 0)
     return;
+  // A Shell gone is the compositor gone, whose end ends the agent: nothing to report here.
   shellName_ = newOwner;
+  if (shellName_.empty()) return;
   forgetFocus(platform::HiddenFront::ShellExtensionMissing);
-  if (!shellName_.empty()) askExtensionState(/*wait=*/false);
+  askExtensionState(/*wait=*/false);
 }
 
 void GnomeShellWindows::forgetFocus(platform::HiddenFront reason) {

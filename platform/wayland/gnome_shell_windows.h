@@ -25,9 +25,9 @@ inline constexpr const char* GNOME_EXTENSION_UUID = "focustrail@quen.dev";
 
 class GnomeShellWindows final : public BusWindowSource {
  public:
-  // On a GNOME session (XDG_CURRENT_DESKTOP names GNOME, or org.gnome.Shell is on the bus);
-  // the extension's state, and the focus when it runs, asked before it returns (each call
-  // bounded), so that the first poll already knows the front window.
+  // On a GNOME session (XDG_CURRENT_DESKTOP names GNOME, or org.gnome.Shell is on the bus).
+  // The extension's state is asked before it returns (bounded), so that the first poll knows
+  // it; the focus, when the extension runs, comes once the loop runs and is announced then.
   static std::unique_ptr<BusWindowSource> open(const BusSourceContext& context);
   ~GnomeShellWindows() override;
 
@@ -44,9 +44,9 @@ class GnomeShellWindows final : public BusWindowSource {
   // Asks the Shell for the extension's state; `wait`: before returning.
   void askExtensionState(bool wait);
   // Takes the extension's state from a{sv} at the message's position.
-  void takeExtensionState(sd_bus_message* message, bool wait);
-  // Subscribes, then asks for the focus; `wait`: before returning.
-  void subscribe(bool wait);
+  void takeExtensionState(sd_bus_message* message);
+  // Subscribes, then asks for the focus.
+  void subscribe();
   // No window known: the focused one is forgotten, with `reason` as the cause.
   void forgetFocus(platform::HiddenFront reason);
   bool fromShell(sd_bus_message* message) const;

@@ -19,6 +19,7 @@
 #include "platform/wayland/bus_window_source.h"
 #include "platform/wayland/foreign_toplevels.h"
 #include "platform/wayland/gnome_shell_windows.h"
+#include "platform/wayland/kwin_script_windows.h"
 #include "platform/wayland/plasma_windows.h"
 #include "platform/wayland/sway_connection.h"
 #include "platform/wayland/sway_windows.h"
@@ -36,7 +37,8 @@ constexpr std::chrono::milliseconds START_ANSWER_LIMIT{1000};
 // The desktops whose shell pushes the front window over the session bus, tried in this order
 // when the compositor offers neither toplevel list.
 constexpr OpenBusWindowSource BUS_WINDOW_SOURCES[] = {
-    &GnomeShellWindows::open,
+    &GnomeShellWindows::open,  // GNOME Shell: the project's extension
+    &openKwinScriptWindows,    // KDE Plasma: a KWin script
 };
 
 // Wayland has no way for a client to see other clients' input.

@@ -1,16 +1,22 @@
 // The real FocusTrail on a real, headless KWin: the front window from KWin's window list
 // (granted by a desktop entry), with its process; native and XWayland windows, titles,
-// closing, and KWin going away.
+// closing, and KWin going away. Without the grant: the same from the KWin script FocusTrail
+// loads, which only KWin may call.
 
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/agent_harness.h"
 #include "tests/kde/kwin_session.h"
+#include "tests/support/wait_until.h"
 
 namespace quen::testing {
 namespace {
@@ -36,6 +42,13 @@ class Window {
   std::fstream input_;  // closed first: the window ends at the end of its input
 };
 
+// An XWayland window titled "x window", of class QuenXTest.
+std::unique_ptr<ChildProcess> startXterm(const KwinSession& session) {
+  return KwinSession::spawnAsNobody(
+      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
+      {{"DISPLAY", session.xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+}
+
 Json frontRecord(const std::string& appId, const std::string& title) {
   return Json{{"appName", appId}, {"appIdentifier", appId}, {"appPath", QUEN_PYTHON_PATH},
               {"winTitle", title}, {"winUrl", false},      {"error", false}};
@@ -44,10 +57,13 @@ Json frontRecord(const std::string& appId, const std::string& title) {
 class KdeFocusTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(session = KwinSession::start()); }
-  std::unique_ptr<ChildProcess> startAgent() {
+  // In the session's environment, with `changes` made to it.
+  std::unique_ptr<ChildProcess> startAgent(const Environment& changes = {}) {
+    Environment environment = session->clientEnvironment();
+    for (const auto& [name, value] : changes) environment[name] = value;
     return KwinSession::spawnAsNobody({session->focusTrailPath(), "--argTitleNeeded", "true",
                                        "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
-                                      session->clientEnvironment());
+                                      environment);
   }
 
   std::unique_ptr<KwinSession> session;
@@ -71,9 +87,7 @@ TEST_F(KdeFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
   EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"))
       << "closing the front window brings the other one forward";
 
-  auto terminal = KwinSession::spawnAsNobody(
-      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
-      {{"DISPLAY", session->xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
+  auto terminal = startXterm(*session);
   auto record = agent->waitForRecord(withMember("winTitle", "x window"));
   ASSERT_TRUE(record) << "an XWayland window is in KWin's list too";
   EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
@@ -99,6 +113,100 @@ TEST_F(KdeFocusTest, KWinGoingAwayEndsTheAgentWithOneLine) {
   EXPECT_EQ(agent->standardError(),
             "Wayland: connection to compositor wayland-kde lost: the compositor closed it or "
             "cannot be reached\n");
+}
+
+// KWin lists its windows to no client of the session: FocusTrail loads its script instead.
+class KdeScriptRouteTest : public KdeFocusTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(session = KwinSession::start(/*grantWindowList=*/false)); }
+
+  // Runs busctl in the session; its output, and whether it succeeded.
+  std::pair<std::string, bool> busctl(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"/usr/bin/busctl", "--user"});
+    auto process = KwinSession::spawnAsNobody(arguments, session->clientEnvironment());
+    const auto status = process->waitForExit(LINE_TIMEOUT);
+    std::string output;
+    while (auto line = process->readLine(LINE_TIMEOUT)) output += *line + "\n";
+    return {output, status && status->exitCode == 0};
+  }
+  // The agent's unique bus name, as any process of the user may list it.
+  std::string busNameOf(const ChildProcess& agent) {
+    std::istringstream names(busctl({"list", "--unique", "--no-legend"}).first);
+    std::string name, pid, rest;
+    while (names >> name >> pid && std::getline(names, rest))
+      if (pid == std::to_string(agent.pid())) return name;
+    return {};
+  }
+  bool scriptLoaded(std::string busName) {
+    std::replace(busName.begin(), busName.end(), '.', '-');
+    return busctl({"call", "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+                   "isScriptLoaded", "s", "focustrail-" + busName.substr(1)}).first == "b true\n";
+  }
+};
+
+TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
+  Window editor(*session, "quen.editor", "notes");
+  auto agent = startAgent();
+  ASSERT_TRUE(agent);
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+  Window viewer(*session, "quen.viewer", "photo");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo")) << "native to native";
+  viewer.retitle("album");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album")) << "a caption change";
+
+  auto terminal = startXterm(*session);
+  auto record = agent->waitForRecord(withMember("winTitle", "x window"));
+  ASSERT_TRUE(record) << "native to XWayland";
+  EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
+  EXPECT_EQ((*record)["appIdentifier"], "quenxtest") << "KWin's resource class";
+  session->activate("album");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album"));
+
+  const std::string firstName = busNameOf(*agent);
+  ASSERT_TRUE(scriptLoaded(firstName));
+  kill(agent->pid(), SIGTERM);  // as the parent ends it: no chance to unload the script
+  ASSERT_TRUE(agent->waitForExit(LINE_TIMEOUT));
+  auto restarted = startAgent();
+  ASSERT_TRUE(restarted);
+  EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "album"))
+      << "a restarted agent knows the front window at once";
+  session->activate("x window");
+  EXPECT_TRUE(restarted->waitForRecord(withMember("winTitle", "x window")));
+  EXPECT_TRUE(waitUntil([&] { return !scriptLoaded(firstName); }, LINE_TIMEOUT))
+      << "the ended agent's script unloads itself at the next activation";
+  kill(terminal->pid(), SIGTERM);
+}
+
+TEST_F(KdeScriptRouteTest, CallsFromAnyOtherProcessAreRefused) {
+  Window editor(*session, "quen.editor", "notes");
+  auto agent = startAgent();
+  ASSERT_TRUE(agent);
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+  Window viewer(*session, "quen.viewer", "photo");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
+  const std::string agentName = busNameOf(*agent);
+  ASSERT_FALSE(agentName.empty());
+  EXPECT_FALSE(busctl({"call", agentName, "/org/quen/FocusTrail", "org.quen.FocusTrail.KWinWindows",
+                       "WindowActivated", "ssssi", "{f}", "forged", "quen.forged", "quen.forged",
+                       "1"}).second);
+  session->activate("notes");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
+      << "the forged window never reported";
+}
+
+TEST_F(KdeScriptRouteTest, WhenKWinRunsNoScriptANativeWindowIsReportedNotVisibleThroughX11) {
+  Window editor(*session, "quen.editor", "notes");
+  // KWin finds no script in a runtime directory that does not exist; the Wayland socket is
+  // named by its path instead.
+  auto agent = startAgent(
+      {{"WAYLAND_DISPLAY", *session->clientEnvironment()["XDG_RUNTIME_DIR"] + "/wayland-kde"},
+       {"XDG_RUNTIME_DIR", session->directory() + "/none"},
+       {"DISPLAY", session->xwaylandDisplay()},
+       {"XDG_SESSION_TYPE", "wayland"}});
+  ASSERT_TRUE(agent);
+  const auto record = agent->nextRecord();
+  ASSERT_TRUE(record) << agent->standardError();
+  EXPECT_EQ((*record)["error"], Json::array({"E_WINDOW_NOT_VISIBLE"}));
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::unique_ptr<ChildProcess> KwinSession::spawnAsNobody(std::vector<std::string
   return ChildProcess::spawn(arguments, environment);
 }
 
-std::unique_ptr<KwinSession> KwinSession::start() {
+std::unique_ptr<KwinSession> KwinSession::start(bool grantWindowList) {
   std::unique_ptr<KwinSession> session(new KwinSession);
   char pattern[] = "/tmp/quen-kwin-XXXXXX";
   if (mkdtemp(pattern) == nullptr) return nullptr;
@@ -39,8 +39,9 @@ std::unique_ptr<KwinSession> KwinSession::start() {
   std::stringstream entry;
   entry << std::ifstream(QUEN_DESKTOP_ENTRY_TEMPLATE).rdbuf();
   std::string text = entry.str();
-  std::ofstream(home + "/.local/share/applications/quen-focustrail.desktop")
-      << text.replace(text.find("@FOCUSTRAIL@"), 12, session->focusTrailPath());
+  if (grantWindowList)
+    std::ofstream(home + "/.local/share/applications/quen-focustrail.desktop")
+        << text.replace(text.find("@FOCUSTRAIL@"), 12, session->focusTrailPath());
   const bool owned = std::system(("chown -R nobody: " + runtime + " " + home).c_str()) == 0;
   const std::string bus = "unix:path=" + runtime + "/bus";
   session->bus_ = spawnAsNobody({"/usr/bin/dbus-daemon", "--session", "--nofork",

@@ -6,7 +6,8 @@
 // reading the client's /proc/<pid>/exe, which it may do for its own user's processes only.
 // KWin runs from a copy: /usr/bin/kwin_wayland carries a file capability that a bounding set
 // without cap_sys_resource refuses, root included. FocusTrail is copied beside it, and the
-// repository's desktop entry template installed for that copy, as the parent would.
+// repository's desktop entry template installed for that copy, as the parent would (unless
+// the test leaves it out: then KWin lists its windows to no client of the session).
 
 #include <memory>
 #include <string>
@@ -19,7 +20,7 @@ namespace quen::testing {
 class KwinSession {
  public:
   // Null, with a test failure, when KWin does not become ready.
-  static std::unique_ptr<KwinSession> start();
+  static std::unique_ptr<KwinSession> start(bool grantWindowList = true);
   ~KwinSession();
 
   // WAYLAND_DISPLAY, the runtime directory and bus, a home of its own, no system entries.
