@@ -4,8 +4,8 @@
 # idle notifications (org_kde_kwin_idle, a 1 s timeout):
 #   1. idle: CPU per second from /proc/<pid>/schedstat, resident memory;
 #   2. sway's pointer moved once every 2 s (each move a "resumed", then an "idle"): the same;
-#   3. GNOME: a headless GNOME Shell of its own (nobody, private session bus, an empty one as
-#      the system bus), InputTrail on its XWayland with Mutter's IdleMonitor: idle, as in 1;
+#   3. GNOME: a headless GNOME Shell of its own (scripts/gnome-session.sh, as the GNOME tests
+#      run it), InputTrail on its XWayland with Mutter's IdleMonitor: idle, as in 1;
 #   4. InputTrail on X11 (Xvfb), no Wayland session: resident memory, and that neither
 #      libwayland-client nor libffi is mapped there (they come with InputTrail-wayland.so).
 #
@@ -80,44 +80,18 @@ measure "Wayland session, sway's pointer moved every 2 s" "$agent" \
   "swaymsg -s '$socket' seat - cursor move 1 1 >/dev/null"
 echo "  lines written: $(wc -l <"$work/wayland.out"), of them with E_INPUT_NOT_VISIBLE: $(grep -c E_INPUT_NOT_VISIBLE "$work/wayland.out")"
 
-# GNOME: the Shell as the GNOME tests start it.
-gnome=$work/gnome
-mkdir -p "$gnome/xdg" "$gnome/home"
-chown 65534:65534 "$gnome/xdg" "$gnome/home"
-chmod 700 "$gnome/xdg"
-as_nobody() {  # exec: the job's pid is the program's, which cleanup ends
-  exec env -i PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$gnome/xdg" HOME="$gnome/home" NO_AT_BRIDGE=1 \
-    XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME \
-    DBUS_SESSION_BUS_ADDRESS="unix:path=$gnome/xdg/bus" \
-    DBUS_SYSTEM_BUS_ADDRESS="unix:path=$gnome/xdg/system" "$@" \
-    setpriv --reuid=65534 --regid=65534 --clear-groups -- "${command[@]}"
-}
-for bus in bus system; do
-  command=(dbus-daemon --session --nofork --nopidfile "--address=unix:path=$gnome/xdg/$bus")
-  as_nobody >/dev/null 2>&1 &
-  pids+=($!)
-done
-until [ -S "$gnome/xdg/bus" ] && [ -S "$gnome/xdg/system" ]; do sleep 0.1; done
-command=(gnome-shell --headless --wayland --virtual-monitor 1280x800 --wayland-display wayland-gnome)
-as_nobody >"$work/gnome.log" 2>&1 &
-shell=$!
-pids+=("$shell")
-command=(dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell
-  org.freedesktop.DBus.Properties.Get string:org.gnome.Shell string:ShellVersion)
-for _ in $(seq 300); do
-  xwayland=$(pgrep -P "$shell" -x Xwayland || true)
-  [ -n "$xwayland" ] && (as_nobody >/dev/null 2>&1) && break
-  sleep 0.1
-done
-[ -n "$xwayland" ] || { echo "GNOME Shell did not start: $(tail -5 "$work/gnome.log")" >&2; exit 1; }
-read -r -a arguments < <(tr '\0' ' ' <"/proc/$xwayland/cmdline") || true
-for ((i = 1; i < ${#arguments[@]}; i++)); do
-  case ${arguments[i]} in :*) x_display=${arguments[i]} ;; esac
-  [ "${arguments[i - 1]}" = -auth ] && x_authority=${arguments[i]}
-done
-command=("$input_trail" --argKeysNeeded true --argForceReqPerm false)
-as_nobody WAYLAND_DISPLAY=wayland-gnome DISPLAY="$x_display" XAUTHORITY="$x_authority" \
-  >"$work/gnome.out" &
+# GNOME: the Shell as the GNOME tests start it (no extension: InputTrail needs none).
+mkfifo "$work/gnome.ready"
+scripts/gnome-session.sh "$work/gnome" >"$work/gnome.ready" &
+pids+=($!)
+read -r ready x_display x_authority _ <"$work/gnome.ready"
+[ "$ready" = ready ] || { echo "GNOME Shell did not start" >&2; exit 1; }
+env -i PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$work/gnome/xdg" HOME="$work/gnome/home" \
+  XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME WAYLAND_DISPLAY=wayland-gnome \
+  DISPLAY="$x_display" XAUTHORITY="$x_authority" \
+  DBUS_SESSION_BUS_ADDRESS="unix:path=$work/gnome/xdg/bus" \
+  setpriv --reuid=65534 --regid=65534 --clear-groups -- \
+  "$input_trail" --argKeysNeeded true --argForceReqPerm false >"$work/gnome.out" &
 gnome_agent=$!
 pids+=("$gnome_agent")
 until [ -s "$work/gnome.out" ]; do sleep 0.1; done
