@@ -97,5 +97,22 @@ TEST_F(InputTrailTest, DragOnASeatAddedLaterIsNoMove) {
   expectRows({{"down 1", CLICK}, {"move 30 20 move -10 5 up 1 click 3", CLICK}});
 }
 
+// A Wayland session in which nothing tells of the input X11 cannot see (no compositor at
+// WAYLAND_DISPLAY, no IdleMonitor on a session bus): activity unknown, every record after the
+// launch line carries the code.
+TEST_F(InputTrailTest, WaylandSessionWithoutActivityNewsMarksEveryRecord) {
+  agent_ = startAgent(Agent::InputTrail, false,
+                      {{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", std::nullopt},
+                       {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}});
+  ASSERT_TRUE(agent_);
+  EXPECT_EQ(agent_->nextRecord().value_or(Json()), IDLE) << "launch line";
+  Json unknown = IDLE;
+  unknown["error"] = Json::array({"E_INPUT_NOT_VISIBLE"});
+  EXPECT_EQ(agent_->nextRecord().value_or(Json()), unknown);
+  client_->input("click 1");
+  unknown["evMouseClick"] = true;
+  EXPECT_EQ(agent_->nextRecord().value_or(Json()), unknown);
+}
+
 }  // namespace
 }  // namespace quen::testing
