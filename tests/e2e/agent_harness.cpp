@@ -24,6 +24,13 @@ Milliseconds remaining(Clock::time_point deadline) {
 
 }  // namespace
 
+std::unique_ptr<ChildProcess> ChildProcess::spawnAsNobody(std::vector<std::string> arguments,
+                                                         const Environment& changes) {
+  arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups", "--"});
+  return spawn(arguments, changes);
+}
+
 std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>& arguments,
                                                   const Environment& changes) {
   int output[2], errors[2];

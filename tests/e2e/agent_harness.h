@@ -42,6 +42,10 @@ class ChildProcess {
   // `arguments` start with the program's path. Null, with a test failure, when it cannot run.
   static std::unique_ptr<ChildProcess> spawn(const std::vector<std::string>& arguments,
                                              const Environment& changes);
+  // The same as uid and gid nobody, with no supplementary groups: how the tests run
+  // compositors and their clients, never as the developer.
+  static std::unique_ptr<ChildProcess> spawnAsNobody(std::vector<std::string> arguments,
+                                                     const Environment& changes);
   // Ended as the parent application ends it: its output hung up, so that it exits by itself
   // (and writes what an exit writes, such as coverage counts); killed only when it does not.
   ~ChildProcess();

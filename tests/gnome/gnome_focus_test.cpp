@@ -16,7 +16,7 @@ namespace {
 // that no window mapped late takes the focus during a test.
 std::unique_ptr<ChildProcess> openWindow(GnomeSession& session, const std::string& id,
                                          const std::string& title) {
-  auto window = GnomeSession::spawnAsNobody(
+  auto window = ChildProcess::spawnAsNobody(
       id == "QuenXTest" ? std::vector<std::string>{QUEN_XTERM_PATH, "-class", id, "-T", title}
                         : std::vector<std::string>{QUEN_FOOT_PATH, "--config=/dev/null",
                                                    "--app-id=" + id, "--title=" + title},
@@ -39,7 +39,7 @@ class GnomeShellTest : public ::testing::Test {
   static void TearDownTestSuite() { session.reset(); }
   void SetUp() override { ASSERT_TRUE(session); }
   static std::unique_ptr<ChildProcess> startAgent() {
-    return GnomeSession::spawnAsNobody({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true",
+    return ChildProcess::spawnAsNobody({QUEN_FOCUSTRAIL_PATH, "--argTitleNeeded", "true",
                                         "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
                                        session->clientEnvironment());
   }
@@ -71,7 +71,7 @@ TEST_F(GnomeFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
   kill(editor->pid(), SIGTERM);
   EXPECT_EQ(agent->nextRecord(), frontRecord("debian-xterm", "x window", QUEN_XTERM_PATH))
       << "closing the front window brings the one before it forward";
-  GnomeSession::spawnAsNobody({"/usr/bin/xdotool", "search", "--name", "x window", "set_window",
+  ChildProcess::spawnAsNobody({"/usr/bin/xdotool", "search", "--name", "x window", "set_window",
                                "--name", "draft"}, session->x11ClientEnvironment());
   EXPECT_EQ(agent->nextRecord(), frontRecord("debian-xterm", "draft", QUEN_XTERM_PATH))
       << "a title change";
@@ -89,7 +89,7 @@ TEST_F(GnomeFocusTest, TheExtensionSwitchedOffIsReportedAndFollowedAgainOnceOn) 
   auto editor = openWindow(*session, "quen.editor", "notes");
   auto viewer = openWindow(*session, "quen.viewer", "photo");
   // Another client of the user's bus, listening to every signal the Shell sends it.
-  auto listener = GnomeSession::spawnAsNobody(
+  auto listener = ChildProcess::spawnAsNobody(
       {"/usr/bin/gdbus", "monitor", "--session", "--dest", "org.gnome.Shell"},
       session->clientEnvironment());
   ASSERT_TRUE(waitUntil([&] {  // its match rule is in place once it knows the Shell's owner

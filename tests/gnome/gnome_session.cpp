@@ -9,13 +9,6 @@
 
 namespace quen::testing {
 
-std::unique_ptr<ChildProcess> GnomeSession::spawnAsNobody(std::vector<std::string> arguments,
-                                                          const Environment& environment) {
-  arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                       "--clear-groups", "--"});
-  return ChildProcess::spawn(arguments, environment);
-}
-
 std::unique_ptr<GnomeSession> GnomeSession::start(bool withExtension) {
   auto session = std::make_unique<GnomeSession>();
   char pattern[] = "/tmp/quen-gnome-XXXXXX";
@@ -61,7 +54,7 @@ std::string GnomeSession::shellCall(const std::string& objectPath, const std::st
   std::vector<std::string> call{"/usr/bin/gdbus", "call", "--session", "--dest",
                                 "org.gnome.Shell", "--object-path", objectPath, "--method", method};
   call.insert(call.end(), arguments.begin(), arguments.end());
-  auto process = spawnAsNobody(call, clientEnvironment());
+  auto process = ChildProcess::spawnAsNobody(call, clientEnvironment());
   const auto status = process->waitForExit(LINE_TIMEOUT);
   EXPECT_TRUE(status && status->exitCode == 0) << method << ": " << process->standardError();
   return process->readLine(LINE_TIMEOUT).value_or("");

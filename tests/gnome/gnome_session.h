@@ -23,8 +23,6 @@ class GnomeSession {
   // (and XAUTHORITY) instead of WAYLAND_DISPLAY.
   Environment clientEnvironment() const;
   Environment x11ClientEnvironment() const;
-  static std::unique_ptr<ChildProcess> spawnAsNobody(std::vector<std::string> arguments,
-                                                     const Environment& environment);
   // gdbus's reply of org.gnome.Shell's `objectPath` to `method` (interface.member) with
   // `arguments` (GVariant text); a test failure when the call fails.
   std::string shellCall(const std::string& objectPath, const std::string& method,

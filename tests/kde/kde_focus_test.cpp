@@ -30,7 +30,7 @@ class Window {
     input_.open(input, std::ios::in | std::ios::out);  // read-write: waits for no reader
     Environment environment = session.clientEnvironment();
     environment["NO_AT_BRIDGE"] = "1";  // no accessibility bus to outlive the session
-    process_ = KwinSession::spawnAsNobody(
+    process_ = ChildProcess::spawnAsNobody(
         {"/usr/bin/python3", QUEN_GTK_WINDOW, appId, title, input}, environment);
     EXPECT_EQ(process_->readLine(LINE_TIMEOUT), "mapped") << process_->standardError();
   }
@@ -44,7 +44,7 @@ class Window {
 
 // An XWayland window titled "x window", of class QuenXTest.
 std::unique_ptr<ChildProcess> startXterm(const KwinSession& session) {
-  return KwinSession::spawnAsNobody(
+  return ChildProcess::spawnAsNobody(
       {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
       {{"DISPLAY", session.xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
 }
@@ -54,76 +54,24 @@ Json frontRecord(const std::string& appId, const std::string& title) {
               {"winTitle", title}, {"winUrl", false},      {"error", false}};
 }
 
-class KdeFocusTest : public ::testing::Test {
+// With the desktop entry's grant FocusTrail reads KWin's window list; without it, it loads its
+// script, which only KWin may call. Either way the records are the same.
+class KdeFocusTest : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { ASSERT_TRUE(session = KwinSession::start()); }
+  void SetUp() override { ASSERT_TRUE(session = KwinSession::start(/*grantWindowList=*/GetParam())); }
+  bool viaScript() const { return !GetParam(); }
   // In the session's environment, with `changes` made to it.
   std::unique_ptr<ChildProcess> startAgent(const Environment& changes = {}) {
     Environment environment = session->clientEnvironment();
     for (const auto& [name, value] : changes) environment[name] = value;
-    return KwinSession::spawnAsNobody({session->focusTrailPath(), "--argTitleNeeded", "true",
-                                       "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
-                                      environment);
+    return ChildProcess::spawnAsNobody({session->focusTrailPath(), "--argTitleNeeded", "true",
+                                        "--argUrlNeeded", "false", "--argForceReqPerm", "false"},
+                                       environment);
   }
-
-  std::unique_ptr<KwinSession> session;
-};
-
-TEST_F(KdeFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) {
-  Window editor(*session, "quen.editor", "notes");
-  auto agent = startAgent();
-  ASSERT_TRUE(agent);
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
-      << "the window in front as the agent starts";
-  Window viewer(*session, "quen.viewer", "photo");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo")) << "a new window";
-  session->activate("notes");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
-
-  editor.retitle("draft");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "draft"))
-      << "the poll sees the new title";
-  editor.close();
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"))
-      << "closing the front window brings the other one forward";
-
-  auto terminal = startXterm(*session);
-  auto record = agent->waitForRecord(withMember("winTitle", "x window"));
-  ASSERT_TRUE(record) << "an XWayland window is in KWin's list too";
-  EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
-  EXPECT_EQ((*record)["appIdentifier"], "quenxtest") << "KWin's app id: the class, lower case";
-  session->activate("photo");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
-  kill(terminal->pid(), SIGTERM);
-
-  auto restarted = startAgent();
-  ASSERT_TRUE(restarted);
-  EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "photo"))
-      << "a restarted agent knows the front window at once";
-}
-
-TEST_F(KdeFocusTest, KWinGoingAwayEndsTheAgentWithOneLine) {
-  Window editor(*session, "quen.editor", "notes");
-  auto agent = startAgent();
-  ASSERT_TRUE(agent && agent->nextRecord());
-  kill(session->compositorPid(), SIGKILL);
-  const auto status = agent->waitForExit(LINE_TIMEOUT);
-  ASSERT_TRUE(status);
-  EXPECT_EQ(status->exitCode, 1);
-  EXPECT_EQ(agent->standardError(),
-            "Wayland: connection to compositor wayland-kde lost: the compositor closed it or "
-            "cannot be reached\n");
-}
-
-// KWin lists its windows to no client of the session: FocusTrail loads its script instead.
-class KdeScriptRouteTest : public KdeFocusTest {
- protected:
-  void SetUp() override { ASSERT_TRUE(session = KwinSession::start(/*grantWindowList=*/false)); }
-
   // Runs busctl in the session; its output, and whether it succeeded.
   std::pair<std::string, bool> busctl(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"/usr/bin/busctl", "--user"});
-    auto process = KwinSession::spawnAsNobody(arguments, session->clientEnvironment());
+    auto process = ChildProcess::spawnAsNobody(arguments, session->clientEnvironment());
     const auto status = process->waitForExit(LINE_TIMEOUT);
     std::string output;
     while (auto line = process->readLine(LINE_TIMEOUT)) output += *line + "\n";
@@ -142,59 +90,80 @@ class KdeScriptRouteTest : public KdeFocusTest {
     return busctl({"call", "org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
                    "isScriptLoaded", "s", "focustrail-" + busName.substr(1)}).first == "b true\n";
   }
+
+  std::unique_ptr<KwinSession> session;
 };
 
-TEST_F(KdeScriptRouteTest, SwitchesTitlesAndARestartedAgentComeFromTheScript) {
+TEST_P(KdeFocusTest, SwitchesTitlesClosingAndARestartedAgent) {
   Window editor(*session, "quen.editor", "notes");
   auto agent = startAgent();
   ASSERT_TRUE(agent);
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
+      << "the window in front as the agent starts";
   Window viewer(*session, "quen.viewer", "photo");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo")) << "native to native";
-  viewer.retitle("album");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album")) << "a caption change";
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo")) << "a new window";
+  session->activate("notes");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
+  editor.retitle("draft");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "draft")) << "a title change";
 
   auto terminal = startXterm(*session);
   auto record = agent->waitForRecord(withMember("winTitle", "x window"));
-  ASSERT_TRUE(record) << "native to XWayland";
+  ASSERT_TRUE(record) << "an XWayland window";
   EXPECT_EQ((*record)["appPath"], QUEN_XTERM_PATH);
-  EXPECT_EQ((*record)["appIdentifier"], "quenxtest") << "KWin's resource class";
-  session->activate("album");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "album"));
+  EXPECT_EQ((*record)["appIdentifier"], "quenxtest") << "KWin's app id: the class, lower case";
+  session->activate("draft");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "draft"));
+  editor.close();
+  EXPECT_EQ(agent->nextRecord().value_or(Json())["winTitle"], "x window")
+      << "closing the front window brings the one active before it forward";
+  session->activate("photo");
+  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
 
   const std::string firstName = busNameOf(*agent);
-  ASSERT_TRUE(scriptLoaded(firstName));
-  kill(agent->pid(), SIGTERM);  // as the parent ends it: no chance to unload the script
+  if (viaScript()) {
+    ASSERT_TRUE(scriptLoaded(firstName));
+  }
+  kill(agent->pid(), SIGTERM);  // as the parent ends it: no chance to unload a script
   ASSERT_TRUE(agent->waitForExit(LINE_TIMEOUT));
   auto restarted = startAgent();
   ASSERT_TRUE(restarted);
-  EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "album"))
+  EXPECT_EQ(restarted->nextRecord(), frontRecord("quen.viewer", "photo"))
       << "a restarted agent knows the front window at once";
+  if (viaScript()) {  // only KWin's calls count
+    EXPECT_FALSE(busctl({"call", busNameOf(*restarted), "/org/quen/FocusTrail",
+                         "org.quen.FocusTrail.KWinWindows", "WindowActivated", "ssssi", "{f}",
+                         "forged", "quen.forged", "quen.forged", "1"}).second);
+  }
   session->activate("x window");
-  EXPECT_TRUE(restarted->waitForRecord(withMember("winTitle", "x window")));
-  EXPECT_TRUE(waitUntil([&] { return !scriptLoaded(firstName); }, LINE_TIMEOUT))
-      << "the ended agent's script unloads itself at the next activation";
+  EXPECT_EQ(restarted->nextRecord().value_or(Json())["winTitle"], "x window")
+      << "the forged window never reported";
+  if (viaScript()) {
+    EXPECT_TRUE(waitUntil([&] { return !scriptLoaded(firstName); }, LINE_TIMEOUT))
+        << "the ended agent's script unloads itself at the next activation";
+  }
   kill(terminal->pid(), SIGTERM);
 }
 
-TEST_F(KdeScriptRouteTest, CallsFromAnyOtherProcessAreRefused) {
+TEST_P(KdeFocusTest, KWinGoingAwayEndsTheAgentWithOneLine) {
   Window editor(*session, "quen.editor", "notes");
   auto agent = startAgent();
-  ASSERT_TRUE(agent);
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"));
-  Window viewer(*session, "quen.viewer", "photo");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.viewer", "photo"));
-  const std::string agentName = busNameOf(*agent);
-  ASSERT_FALSE(agentName.empty());
-  EXPECT_FALSE(busctl({"call", agentName, "/org/quen/FocusTrail", "org.quen.FocusTrail.KWinWindows",
-                       "WindowActivated", "ssssi", "{f}", "forged", "quen.forged", "quen.forged",
-                       "1"}).second);
-  session->activate("notes");
-  EXPECT_EQ(agent->nextRecord(), frontRecord("quen.editor", "notes"))
-      << "the forged window never reported";
+  ASSERT_TRUE(agent && agent->nextRecord());
+  kill(session->compositorPid(), SIGKILL);
+  const auto status = agent->waitForExit(LINE_TIMEOUT);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->exitCode, 1);
+  EXPECT_EQ(agent->standardError(),
+            "Wayland: connection to compositor wayland-kde lost: the compositor closed it or "
+            "cannot be reached\n");
 }
 
-TEST_F(KdeScriptRouteTest, WhenKWinRunsNoScriptANativeWindowIsReportedNotVisibleThroughX11) {
+INSTANTIATE_TEST_SUITE_P(Routes, KdeFocusTest, ::testing::Values(true, false),
+                         [](const auto& route) { return route.param ? "WindowList" : "Script"; });
+
+using KdeWithoutScriptTest = KdeFocusTest;
+
+TEST_P(KdeWithoutScriptTest, ANativeWindowIsReportedNotVisibleThroughX11) {
   Window editor(*session, "quen.editor", "notes");
   // KWin finds no script in a runtime directory that does not exist; the Wayland socket is
   // named by its path instead.
@@ -208,6 +177,8 @@ TEST_F(KdeScriptRouteTest, WhenKWinRunsNoScriptANativeWindowIsReportedNotVisible
   ASSERT_TRUE(record) << agent->standardError();
   EXPECT_EQ((*record)["error"], Json::array({"E_WINDOW_NOT_VISIBLE"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(NoGrant, KdeWithoutScriptTest, ::testing::Values(false));
 
 }  // namespace
 }  // namespace quen::testing

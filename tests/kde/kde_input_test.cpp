@@ -8,17 +8,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/e2e/agent_harness.h"
+#include "tests/e2e/wayland_input_records.h"
 #include "tests/e2e/x_client.h"
 #include "tests/kde/kwin_session.h"
 
 namespace quen::testing {
 namespace {
-
-Json activity(const Json& error, bool click, bool key) {
-  return Json{
-      {"error", error}, {"evMouseClick", click}, {"evMouseMove", false}, {"evKeyPress", key}};
-}
 
 TEST(KdeInputTest, NativeInputCarriesTheCodeXWaylandInputItsKinds) {
   auto session = KwinSession::start();
@@ -35,21 +30,16 @@ TEST(KdeInputTest, NativeInputCarriesTheCodeXWaylandInputItsKinds) {
       << "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n";
   Environment environment = session->clientEnvironment();
   environment["DISPLAY"] = session->xwaylandDisplay();
-  auto agent = KwinSession::spawnAsNobody(
+  auto agent = ChildProcess::spawnAsNobody(
       {bin + "InputTrail", "--argKeysNeeded", "true", "--argForceReqPerm", "false"}, environment);
   ASSERT_TRUE(agent);
-  const Json quiet = activity(false, false, false);
-  EXPECT_EQ(agent->nextRecord().value_or(Json()), quiet) << "launch line";
-  XClient(session->xwaylandDisplay()).input("click 1 key a");
-  EXPECT_EQ(agent->nextRecord().value_or(Json()), activity(false, true, true));
-  EXPECT_EQ(agent->nextRecord().value_or(Json()), quiet);
-  // Two ticks on, KWin has long said "idle": the motion is a resume.
-  auto mover = KwinSession::spawnAsNobody({fakeInput}, session->clientEnvironment());
-  const auto moved = mover ? mover->waitForExit(LINE_TIMEOUT) : std::nullopt;
-  ASSERT_TRUE(moved && moved->exitCode == 0) << "fake input not granted";
-  EXPECT_EQ(agent->nextRecord().value_or(Json()),
-            activity(Json::array({"E_INPUT_NOT_VISIBLE"}), false, false));
-  EXPECT_EQ(agent->nextRecord().value_or(Json()), quiet);
+  expectXWaylandKindsThenNativeInputs(
+      *agent, [&] { XClient(session->xwaylandDisplay()).input("click 1 key a"); },
+      {[&] {
+        auto mover = ChildProcess::spawnAsNobody({fakeInput}, session->clientEnvironment());
+        const auto moved = mover ? mover->waitForExit(LINE_TIMEOUT) : std::nullopt;
+        ASSERT_TRUE(moved && moved->exitCode == 0) << "fake input not granted";
+      }});
 }
 
 }  // namespace

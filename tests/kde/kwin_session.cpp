@@ -14,13 +14,6 @@ namespace quen::testing {
 
 namespace fs = std::filesystem;
 
-std::unique_ptr<ChildProcess> KwinSession::spawnAsNobody(std::vector<std::string> arguments,
-                                                         const Environment& environment) {
-  arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                       "--clear-groups", "--"});
-  return ChildProcess::spawn(arguments, environment);
-}
-
 std::unique_ptr<KwinSession> KwinSession::start(bool grantWindowList) {
   std::unique_ptr<KwinSession> session(new KwinSession);
   char pattern[] = "/tmp/quen-kwin-XXXXXX";
@@ -44,11 +37,11 @@ std::unique_ptr<KwinSession> KwinSession::start(bool grantWindowList) {
         << text.replace(text.find("@FOCUSTRAIL@"), 12, session->focusTrailPath());
   const bool owned = std::system(("chown -R nobody: " + runtime + " " + home).c_str()) == 0;
   const std::string bus = "unix:path=" + runtime + "/bus";
-  session->bus_ = spawnAsNobody({"/usr/bin/dbus-daemon", "--session", "--nofork",
+  session->bus_ = ChildProcess::spawnAsNobody({"/usr/bin/dbus-daemon", "--session", "--nofork",
                                  "--nopidfile", "--address=" + bus}, {});
   // Started once KWin is ready: opens XWayland to every local user, then names its display.
   const std::string started = "sh -c 'xhost +local: && echo $DISPLAY > " + runtime + "/x'";
-  session->kwin_ = spawnAsNobody(
+  session->kwin_ = ChildProcess::spawnAsNobody(
       {root + "/bin/kwin_wayland", "--virtual", "--socket", "wayland-kde", "--no-lockscreen",
        "--no-global-shortcuts", "--no-kactivities", "--xwayland", started},
       {{"XDG_RUNTIME_DIR", runtime}, {"HOME", home}, {"DBUS_SESSION_BUS_ADDRESS", bus},
@@ -86,7 +79,7 @@ std::string KwinSession::busCall(const std::vector<std::string>& arguments) {
   std::vector<std::string> call{"/usr/bin/dbus-send", "--session", "--print-reply=literal",
                                 "--dest=org.kde.KWin"};
   call.insert(call.end(), arguments.begin(), arguments.end());
-  auto process = spawnAsNobody(call, clientEnvironment());
+  auto process = ChildProcess::spawnAsNobody(call, clientEnvironment());
   const auto status = process->waitForExit(LINE_TIMEOUT);
   std::string reply;
   while (auto line = process->readLine(LINE_TIMEOUT)) reply += *line;

@@ -25,8 +25,6 @@ class KwinSession {
 
   // WAYLAND_DISPLAY, the runtime directory and bus, a home of its own, no system entries.
   Environment clientEnvironment() const;
-  static std::unique_ptr<ChildProcess> spawnAsNobody(std::vector<std::string> arguments,
-                                                     const Environment& environment);
   std::string focusTrailPath() const { return directory_ + "/bin/FocusTrail"; }
   const std::string& directory() const { return directory_; }
   // Brings the window titled `caption` forward, as a user would: a one-shot KWin script.

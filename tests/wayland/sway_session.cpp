@@ -49,9 +49,8 @@ std::unique_ptr<SwaySession> SwaySession::start() {
     ADD_FAILURE() << "cannot hand the runtime directory to nobody";
     return nullptr;
   }
-  session->sway_ = ChildProcess::spawn(
-      {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
-       "/usr/bin/sway", "-c", config},
+  session->sway_ = ChildProcess::spawnAsNobody(
+      {"/usr/bin/sway", "-c", config},
       {{"XDG_RUNTIME_DIR", session->runtimeDirectory_},
        {"HOME", home},
        {"WLR_BACKENDS", "headless"},
