@@ -17,20 +17,7 @@ build_dir=${2:-build/release}
 agent_dir=$build_dir/FocusTrail
 [ -x "$agent_dir/FocusTrail" ] || { echo "missing $agent_dir/FocusTrail: build it first" >&2; exit 1; }
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-  done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+source scripts/measure-common.sh
 
 rt=$work/session/xdg extension=$work/extension
 mkdir -p "$work/bin" "$extension"

@@ -18,39 +18,10 @@ build_dir=${2:-build/release}
 input_trail=$build_dir/InputTrail/InputTrail
 [ -x "$input_trail" ] || { echo "missing $input_trail: build it first" >&2; exit 1; }
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-mkdir -p "$work/xdg" "$work/home"
-chown 65534:65534 "$work/xdg" "$work/home"
-chmod 700 "$work/xdg"
+source scripts/measure-common.sh
 # XWayland's display, written once root's X clients may use it.
-echo "exec sh -c 'xhost +si:localuser:root >/dev/null && echo \$DISPLAY > \$XDG_RUNTIME_DIR/display'" \
-  >"$work/sway.conf"
-chmod 644 "$work/sway.conf"
-env -i PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$work/xdg" HOME="$work/home" \
-  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-  setpriv --reuid=65534 --regid=65534 --clear-groups -- sway -c "$work/sway.conf" \
-  >"$work/sway.log" 2>&1 &
-pids+=($!)
-socket=""
-for _ in $(seq 150); do
-  socket=$(ls "$work"/xdg/sway-ipc.*.sock 2>/dev/null || true)
-  [ -n "$socket" ] && [ -s "$work/xdg/display" ] && swaymsg -s "$socket" -t get_version >/dev/null 2>&1 && break
-  sleep 0.1
-done
-[ -s "$work/xdg/display" ] || { echo "sway did not start: $(cat "$work/sway.log")" >&2; exit 1; }
+start_sway "exec sh -c 'xhost +si:localuser:root >/dev/null && echo \$DISPLAY > \$XDG_RUNTIME_DIR/display'"
 
-cpu_nanoseconds() { cut -d' ' -f1 "/proc/$1/schedstat"; }
-memory_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
 # measure NAME PID [COMMAND run every 2 s meanwhile]
 measure() {
   local ns0 ns1 start end

@@ -17,33 +17,8 @@ build_dir=${2:-build/release}
 focus_trail=$build_dir/FocusTrail/FocusTrail
 [ -x "$focus_trail" ] || { echo "missing $focus_trail: build it first" >&2; exit 1; }
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-mkdir -p "$work/xdg" "$work/home"
-chown 65534:65534 "$work/xdg" "$work/home"
-chmod 700 "$work/xdg"
-: >"$work/sway.conf"
-chmod 644 "$work/sway.conf"
-env -i PATH=/usr/bin:/bin XDG_RUNTIME_DIR="$work/xdg" HOME="$work/home" \
-  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-  setpriv --reuid=65534 --regid=65534 --clear-groups -- sway -c "$work/sway.conf" \
-  >"$work/sway.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  socket=$(ls "$work"/xdg/sway-ipc.*.sock 2>/dev/null || true)
-  [ -n "$socket" ] && swaymsg -s "$socket" -t get_version >/dev/null 2>&1 && break
-  sleep 0.1
-done
-[ -n "$socket" ] || { echo "sway did not start: $(cat "$work/sway.log")" >&2; exit 1; }
+source scripts/measure-common.sh
+start_sway
 
 export XDG_RUNTIME_DIR=$work/xdg WAYLAND_DISPLAY=wayland-1 SWAYSOCK=$socket
 unset DISPLAY
@@ -56,8 +31,6 @@ for app in quen.one quen.two; do
   until swaymsg "[app_id=\"^$app\$\"] nop" >/dev/null 2>&1; do sleep 0.05; done
 done
 
-cpu_nanoseconds() { cut -d' ' -f1 "/proc/$1/schedstat"; }
-memory_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
 
 echo "sway $(swaymsg -t get_version -r | sed -n 's/.*"human_readable": "\([^"]*\)".*/\1/p'), $(nproc) cores; $(uname -r)"
 PID_FILE=$work/agent.pid python3 - "$focus_trail" "$socket" <<'PY' &
