@@ -22,6 +22,11 @@ const RunningApplication EDITOR{100, "TextEdit", "com.apple.TextEdit",
                                 "/System/Applications/TextEdit.app"};
 const RunningApplication SAFARI{200, "Safari", "com.apple.Safari", "/Applications/Safari.app"};
 
+// The record of a front application the agent cannot name.
+const json UNKNOWN_APP = json::parse(R"({"appName":"UNKNOWN_APP_NAME",
+    "appIdentifier":"UNKNOWN_APP_IDENTIFIER","appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",
+    "winTitle":false,"winUrl":false,"error":false})");
+
 ScriptRun answering(const std::string& url) {
   return {ScriptRun::Stage::Executed, url, false, OsValue::absent()};
 }
@@ -156,9 +161,7 @@ TEST_F(FocusDelegateTest, PermissionCodesComeBeforeTheQueryFailureWhichASuccessC
 TEST_F(FocusDelegateTest, OnlyAbsentIdentityValuesTakeTheirFallbacks) {
   launch(false, true);
   fake.activate(RunningApplication{300, std::nullopt, std::nullopt, std::nullopt});
-  EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"UNKNOWN_APP_NAME",
-      "appIdentifier":"UNKNOWN_APP_IDENTIFIER","appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",
-      "winTitle":false,"winUrl":false,"error":false})"));
+  EXPECT_EQ(lastRecord(), UNKNOWN_APP);
   EXPECT_TRUE(fake.scriptSources.empty());
   fake.activate(RunningApplication{300, "", "", ""});
   EXPECT_EQ(lastRecord(), json::parse(R"({"appName":"","appIdentifier":"","appPath":"",
@@ -190,12 +193,9 @@ TEST_F(FocusDelegateTest, AHiddenFrontApplicationIsReportedOnceAsUnknownWithItsR
     else system.advance(1);
     system.advance(3);
     ASSERT_EQ(system.lines.size(), 2u) << "written at once, then only when it changes";
-    EXPECT_EQ(json::parse(system.lines.back()),
-              json::parse(std::string(R"({"appName":"UNKNOWN_APP_NAME",)"
-                                      R"("appIdentifier":"UNKNOWN_APP_IDENTIFIER",)"
-                                      R"("appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",)"
-                                      R"("winTitle":false,"winUrl":false,"error":)") +
-                          row.error + "}"));
+    json expected = UNKNOWN_APP;
+    expected["error"] = json::parse(row.error);
+    EXPECT_EQ(json::parse(system.lines.back()), expected);
     system.frontHidden = HiddenFront::None;
     system.activate(EDITOR);
     EXPECT_EQ(json::parse(system.lines.back())["winTitle"], "Notes");
