@@ -17,6 +17,7 @@ struct Call {
 };
 
 const KwinWindow EDITOR{"{e}", "notes", "quen.editor", "quen.editor", 41};
+const KwinWindow EDITOR_RETITLED{"{e}", "draft", "quen.editor", "quen.editor", 41};
 const KwinWindow VIEWER{"{v}", "photo", "quen.viewer", "python3", 42};
 const KwinWindow XTERM{"{x}", "x window", "", "quenxtest", 0};
 
@@ -25,11 +26,6 @@ std::string describeFront(const ToplevelTracker& tracker) {
   const Toplevel* front = tracker.find(*tracker.front());
   if (front == nullptr) return "uncommitted";
   return front->appId + "|" + front->title + "|" + (front->pid ? std::to_string(*front->pid) : "");
-}
-
-KwinWindow retitled(KwinWindow window, const char* caption) {
-  window.caption = caption;
-  return window;
 }
 
 TEST(KwinActivationTest, RecordedCallsAnnounceEachRealSwitchOnce) {
@@ -55,10 +51,10 @@ TEST(KwinActivationTest, RecordedCallsAnnounceEachRealSwitchOnce) {
       {"an XWayland window is named by its class, an unknown pid is none",
        {{Call::Window, XTERM}}, {"quenxtest|x window|", "now quenxtest|x window|"}},
       {"the caption of the active window is its title",
-       {{Call::Window, EDITOR}, {Call::Caption, retitled(EDITOR, "draft")}},
+       {{Call::Window, EDITOR}, {Call::Caption, EDITOR_RETITLED}},
        {"quen.editor|notes|41", "now quen.editor|draft|41"}},
       {"a late caption of a window no longer active is ignored",
-       {{Call::Window, EDITOR}, {Call::Window, VIEWER}, {Call::Caption, retitled(EDITOR, "draft")}},
+       {{Call::Window, EDITOR}, {Call::Window, VIEWER}, {Call::Caption, EDITOR_RETITLED}},
        {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
       {"nothing active when the script runs", {{Call::Nothing}, {Call::BoundPassed}},
        {"now none"}}};
