@@ -21,7 +21,6 @@ using platform::RunningApplication;
 using platform::ScriptRun;
 
 const RunningApplication SAFARI{200, "Safari", "com.apple.Safari", "/Applications/Safari.app"};
-const char* const TIMED_OUT = "E_AE_KNOWN_OTHER-1712";
 
 // The focus agent on the fake OS, launched, then a browser brought to the front whose URL
 // worker answers when the test says: each record line is summed up as its URL or error code.
@@ -56,7 +55,7 @@ struct BrowserInFront {
 struct BrowserRecordWaitTest : FlagsResetTest, BrowserInFront {};
 
 TEST_F(BrowserRecordWaitTest, TheRecordWaitsForItsAnswerAtMostTheBoundThenLeavesTheBrowserAlone) {
-  const std::string timedOut = std::string(R"([")") + TIMED_OUT + R"("])";
+  const std::string timedOut = R"(["E_AE_KNOWN_OTHER-1712"])";
   const struct {
     const char* name;
     std::optional<double> answerAt;  // none: the browser hangs
