@@ -88,12 +88,14 @@ class AccessibleUrlRouteTest : public ::testing::Test {
     bus.nodes["/doc/two"].attributes = {{"URI", "https://b.example/?q=1#x"}};
   }
   UrlAnswer ask(const std::string& title = "One", std::uint64_t window = 0, std::int32_t pid = 40) {
-    return route.query(UrlRequest{"Chromium", pid, window, title}, StopToken(&bus.stopped));
+    return route->query(UrlRequest{"Chromium", pid, window, title}, StopToken(&bus.stopped));
   }
+  // A route that has found nothing yet, as at the agent's start.
+  void restart() { route.emplace(bus, [this] { return now; }); }
 
   FakeAccessibilityBus bus;
   double now = 100;
-  AccessibleUrlRoute route{bus, [this] { return now; }};
+  std::optional<AccessibleUrlRoute> route{std::in_place, bus, [this] { return now; }};
 };
 
 TEST_F(AccessibleUrlRouteTest, ActiveFrameFirstThenTheFrameNamedLikeTheTitle) {
@@ -113,36 +115,27 @@ TEST_F(AccessibleUrlRouteTest, SteadyPollIsTwoCallsAndFollowsTheEmbeddedDocument
   EXPECT_EQ(bus.calls, 2);
 }
 
-struct DocumentCase {
-  const char* name;
-  std::optional<AccessibleObject> embeds;
-  std::vector<std::pair<std::string, std::string>> attributes;
-  UrlAnswer expected;
-};
-void PrintTo(const DocumentCase& row, std::ostream* out) { *out << row.name; }
-
-class DocumentOutcomeTest : public AccessibleUrlRouteTest,
-                            public ::testing::WithParamInterface<DocumentCase> {};
-
-TEST_P(DocumentOutcomeTest, GivesTheDocumentsUrlOrNothingKnown) {
-  bus.nodes["/frame/one"].embeds = GetParam().embeds;
-  bus.nodes["/doc/one"].attributes = GetParam().attributes;
-  EXPECT_EQ(ask(), GetParam().expected);
+TEST_F(AccessibleUrlRouteTest, GivesTheDocumentsUrlOrNothingKnown) {
+  const AccessibleObject document{":1.9", "/doc/one"};
+  const struct {
+    std::optional<AccessibleObject> embeds;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    UrlAnswer expected;
+  } rows[] = {
+      {std::nullopt, {}, UNKNOWN},  // no document yet
+      {document, {{"DocType", "html"}}, UNKNOWN},
+      {document, {{"URI", ""}}, UNKNOWN},
+      {document, {{"URI", "chrome-error://chromewebdata/"}}, UNKNOWN},
+      {document, {{"URI", "chrome://new-tab-page/"}}, url("chrome://new-tab-page/")},
+      {document, {{"DocURL", "about:newtab"}}, url("about:newtab")}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.attributes));
+    restart();
+    bus.nodes["/frame/one"].embeds = row.embeds;
+    bus.nodes["/doc/one"].attributes = row.attributes;
+    EXPECT_EQ(ask(), row.expected);
+  }
 }
-
-const AccessibleObject DOCUMENT{":1.9", "/doc/one"};
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DocumentOutcomeTest,
-    ::testing::Values(
-        DocumentCase{"NoDocumentYet", std::nullopt, {}, UNKNOWN},
-        DocumentCase{"DocumentWithoutUrl", DOCUMENT, {{"DocType", "html"}}, UNKNOWN},
-        DocumentCase{"EmptyUrl", DOCUMENT, {{"URI", ""}}, UNKNOWN},
-        DocumentCase{"ChromiumErrorPage", DOCUMENT, {{"URI", "chrome-error://chromewebdata/"}},
-                     UNKNOWN},
-        DocumentCase{"ChromiumNewTab", DOCUMENT, {{"URI", "chrome://new-tab-page/"}},
-                     url("chrome://new-tab-page/")},
-        DocumentCase{"FirefoxUrl", DOCUMENT, {{"DocURL", "about:newtab"}}, url("about:newtab")}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(AccessibleUrlRouteTest, AccessibilityOffOrBrowserNotOnTheBusIsNotPermitted) {
   bus.enabled = false;
@@ -182,35 +175,27 @@ TEST_F(AccessibleUrlRouteTest, AStopMakesNoFurtherCall) {
   EXPECT_EQ(bus.calls, 4) << "the listing, two pids and the frames, then nothing";
 }
 
-struct FailureCase {
-  const char* name;
-  std::string failingKey;
-  BusCall failure;
-  UrlAnswer expected;
-};
-void PrintTo(const FailureCase& row, std::ostream* out) { *out << row.name; }
-
-class CallFailureTest : public AccessibleUrlRouteTest,
-                        public ::testing::WithParamInterface<FailureCase> {};
-
 // A failure at any step is one failed query; the next query finds everything afresh.
-TEST_P(CallFailureTest, OneFailedQueryThenRecovery) {
-  bus.failing[GetParam().failingKey] = GetParam().failure;
-  EXPECT_EQ(ask(), GetParam().expected);
-  bus.failing.clear();
-  now += RECONNECT_INTERVAL_SECONDS;
-  EXPECT_EQ(ask(), url("file:///a.html"));
+TEST_F(AccessibleUrlRouteTest, OneFailedQueryThenRecovery) {
+  const struct {
+    const char* failingKey;
+    BusCall failure;
+    UrlAnswer expected;
+  } rows[] = {{"registry", BusCall::Failed, CONNECTION_INVALID},
+              {"registry", BusCall::TimedOut, TIMED_OUT},
+              {"/browser", BusCall::Unreachable, NOT_PERMITTED},
+              {"/frame/one", BusCall::Failed, CONNECTION_INVALID},
+              {"/doc/one", BusCall::TimedOut, TIMED_OUT}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.failingKey);
+    restart();
+    bus.failing = {{row.failingKey, row.failure}};
+    EXPECT_EQ(ask(), row.expected);
+    bus.failing.clear();
+    now += RECONNECT_INTERVAL_SECONDS;
+    EXPECT_EQ(ask(), url("file:///a.html"));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CallFailureTest,
-    ::testing::Values(
-        FailureCase{"RegistryFails", "registry", BusCall::Failed, CONNECTION_INVALID},
-        FailureCase{"RegistryTimesOut", "registry", BusCall::TimedOut, TIMED_OUT},
-        FailureCase{"ChildrenBusGone", "/browser", BusCall::Unreachable, NOT_PERMITTED},
-        FailureCase{"FrameStateFails", "/frame/one", BusCall::Failed, CONNECTION_INVALID},
-        FailureCase{"AttributesTimeOut", "/doc/one", BusCall::TimedOut, TIMED_OUT}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(AccessibleBrowserTest, MatchesByNameOrDesktopEntryId) {
   struct Case {

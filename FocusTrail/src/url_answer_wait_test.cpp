@@ -21,16 +21,16 @@ using platform::RunningApplication;
 using platform::ScriptRun;
 
 const RunningApplication SAFARI{200, "Safari", "com.apple.Safari", "/Applications/Safari.app"};
-const char* const TIMED_OUT = "E_AE_KNOWN_OTHER-1712";
 
-// The focus agent on the fake OS with a browser in front whose URL worker answers when the
-// test says: each record line is summed up as its URL or its error code.
+// The focus agent on the fake OS, launched, then a browser brought to the front whose URL
+// worker answers when the test says: each record line is summed up as its URL or error code.
 struct BrowserInFront {
   void launch() {
     fake.windows = {fake::windowOf(SAFARI.processIdentifier, 800, 600, "Example")};
     fake.setScriptOutcome({ScriptRun::Stage::Executed, "https://example.org/", false, {}});
     setLaunchFlags(/*titleNeeded=*/true, /*urlNeeded=*/true);
     fake.runLoop().run([this] { delegate->applicationDidFinishLaunching(); });
+    fake.activate(SAFARI);
   }
   // Advances to `time` seconds since launch, in steps of 0.1 s.
   void advanceTo(double time) {
@@ -52,10 +52,10 @@ struct BrowserInFront {
       std::make_unique<QuenAppDelegate>(fake, manualUrlWorkers(false, &worker));
 };
 
-using BrowserRecordWaitTest = FlagsResetTest;
+struct BrowserRecordWaitTest : FlagsResetTest, BrowserInFront {};
 
 TEST_F(BrowserRecordWaitTest, TheRecordWaitsForItsAnswerAtMostTheBoundThenLeavesTheBrowserAlone) {
-  const std::string timedOut = std::string(R"([")") + TIMED_OUT + R"("])";
+  const std::string timedOut = R"(["E_AE_KNOWN_OTHER-1712"])";
   const struct {
     const char* name;
     std::optional<double> answerAt;  // none: the browser hangs
@@ -74,50 +74,43 @@ TEST_F(BrowserRecordWaitTest, TheRecordWaitsForItsAnswerAtMostTheBoundThenLeaves
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     BrowserInFront browser;
-    auto& [fake, worker, delegate] = browser;
-    fake.consent = row.consent;
-    if (row.quit) fake.quitApplications = {SAFARI.processIdentifier};
+    auto& [os, browserWorker, agent] = browser;
+    os.consent = row.consent;
+    if (row.quit) os.quitApplications = {SAFARI.processIdentifier};
     browser.launch();
-    fake.activate(SAFARI);
-    EXPECT_TRUE(fake.lines.empty()) << "no line before the answer";
+    EXPECT_TRUE(os.lines.empty()) << "no line before the answer";
     if (row.answerAt) {
       browser.advanceTo(*row.answerAt);
-      worker->answer();
-      fake.advance(0);
+      browserWorker->answer();
+      os.advance(0);
     }
     browser.advanceTo(5.0);
-    const std::size_t asksBy5s = worker->asks;
+    const std::size_t asksBy5s = browserWorker->asks;
     browser.advanceTo(6.2);
     if (!row.answerAt) {
       EXPECT_EQ(asksBy5s, 1u) << "a timed-out browser is left alone";
-      EXPECT_EQ(worker->asks, 2u) << "and asked again after the back-off";
+      EXPECT_EQ(browserWorker->asks, 2u) << "and asked again after the back-off";
     }
     EXPECT_EQ(browser.urlsAndCodes(), row.lines);
-    EXPECT_EQ(fake.consentPrompts, row.consent == AutomationConsent::WouldPrompt ? 1u : 0u);
-    EXPECT_EQ(fake.scriptSources.size(), row.answerAt && !row.quit ? 1u : 0u);
+    EXPECT_EQ(os.consentPrompts, row.consent == AutomationConsent::WouldPrompt ? 1u : 0u);
+    EXPECT_EQ(os.scriptSources.size(), row.answerAt && !row.quit ? 1u : 0u);
   }
 }
 
 // A browser builds its document lazily: "nothing yet" within the bound is asked again.
 TEST_F(BrowserRecordWaitTest, NoDocumentYetIsAskedAgainWithinTheBound) {
-  BrowserInFront browser;
-  auto& [fake, worker, delegate] = browser;
-  browser.launch();
-  fake.activate(SAFARI);
+  launch();
   worker->answer(UrlAnswer{false, false});
   fake.advance(0.1);
   ASSERT_TRUE(fake.lines.empty());
   worker->answer();
   fake.advance(0);
-  EXPECT_EQ(browser.urlsAndCodes(), std::vector<std::string>{"https://example.org/"});
+  EXPECT_EQ(urlsAndCodes(), std::vector<std::string>{"https://example.org/"});
 }
 
 // A new title is a new query: its record comes with the new page's URL, in one line.
 TEST_F(BrowserRecordWaitTest, ANewTitleIsWrittenTogetherWithItsOwnUrl) {
-  BrowserInFront browser;
-  auto& [fake, worker, delegate] = browser;
-  browser.launch();
-  fake.activate(SAFARI);
+  launch();
   worker->answer();
   fake.advance(0);
   fake.windows[0].name = platform::OsValue::ofText("Next page");

@@ -34,24 +34,10 @@ class WindowChoiceTest : public ::testing::Test {
   fake::FakeSystem fake;
 };
 
-TEST_F(WindowChoiceTest, FirstVisibleLargeWindowOfTheApplicationIsChosen) {
-  const WindowChoice choice = choose(
-      {windowOf(APP_PID, 40, 600, "Sidebar"), windowOf(200, 800, 600, "Other"),
-       appWindowWith(&FakeWindow::alpha, OsValue::ofReal(0.0), "Ghost"),
-       windowOf(APP_PID, 800, 600, "Document")});
-  EXPECT_EQ(choice.position, 3u);
-  EXPECT_EQ(choice.title, Value("Document"));
+TEST_F(WindowChoiceTest, NoTitleUnlessItIsNeeded) {
   const WindowChoice untitled = choose({windowOf(APP_PID, 800, 600, "Secret")}, APP_PID, false);
   EXPECT_EQ(untitled.position, 0u);
   EXPECT_EQ(untitled.title, Value(false));
-}
-
-TEST_F(WindowChoiceTest, NoWindowFromAnEmptyOrUnavailableList) {
-  EXPECT_FALSE(choose({}).position);
-  fake.windowListAvailable = false;
-  const WindowChoice choice = choose({windowOf(APP_PID, 800, 600, "Hidden")});
-  EXPECT_FALSE(choice.position);
-  EXPECT_EQ(choice.title, Value(false));
 }
 
 TEST_F(WindowChoiceTest, DynamicValues) {

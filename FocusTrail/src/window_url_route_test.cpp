@@ -48,12 +48,11 @@ constexpr std::int32_t CLIENT = 10, DOCUMENT = 15, TEXT = 42, PANE = 16;
 const UrlRequest REQUEST{"Google Chrome", 42, 0x1234, "Grüße"};
 
 TEST(WindowUrlRoute, AnswersFromTheDocumentElseAFullUrlInTheBar) {
-  struct Case {
+  const struct {
     const char* what;
     std::map<std::uint32_t, FakeElement> elements;
     UrlAnswer expected;
-  };
-  const std::vector<Case> cases{
+  } cases[] = {
       {"the document, deeper than the bar",
        {{0, {CLIENT, "", {1, 2}}}, {1, {TEXT, "https://bar.example/", {}}}, {2, {PANE, "", {3}}},
         {3, {DOCUMENT, "https://example.org/grüße", {}}}},
@@ -69,7 +68,7 @@ TEST(WindowUrlRoute, AnswersFromTheDocumentElseAFullUrlInTheBar) {
       {"a timed-out value", {{0, {CLIENT, "", {1}}}, {1, {DOCUMENT, "", {}, BusCall::TimedOut}}},
        timedOutAnswer()},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     FakeWindowAccessibility elements(c.elements);
     EXPECT_EQ(windowUrl(elements, REQUEST), c.expected) << c.what;
   }

@@ -22,7 +22,19 @@ class HotPathAllocationTest : public testing::InputAgentTest {
     return quen::testing::allocationCount() - before;
   }
 
-  void checkTicksThatWriteNothing();
+  void checkTicksThatWriteNothing() {
+    second([&] { injectEveryKind(3); });
+    EXPECT_EQ(allocationsDuring([&] {
+                for (int i = 0; i < 100; ++i) second([&] { injectEveryKind(50); });
+              }),
+              0u);
+    second();  // the defaults line, once
+    EXPECT_EQ(allocationsDuring([&] {
+                for (int i = 0; i < 100; ++i) second();
+              }),
+              0u);
+    EXPECT_EQ(system.lines.size(), 3u);
+  }
   void injectEveryKind(int times) {
     for (int i = 0; i < times; ++i)
       for (EventType type : {EventType::MouseMoved, EventType::LeftMouseDown, EventType::KeyUp})
@@ -53,20 +65,6 @@ TEST_F(HotPathAllocationTest, MarkedTicksThatWriteNothingAllocateNothing) {
   system.compositor = fake::FakeSystem::Compositor::Silent;
   launch(true, false);
   checkTicksThatWriteNothing();
-}
-
-void HotPathAllocationTest::checkTicksThatWriteNothing() {
-  second([&] { injectEveryKind(3); });
-  EXPECT_EQ(allocationsDuring([&] {
-              for (int i = 0; i < 100; ++i) second([&] { injectEveryKind(50); });
-            }),
-            0u);
-  second();  // the defaults line, once
-  EXPECT_EQ(allocationsDuring([&] {
-              for (int i = 0; i < 100; ++i) second();
-            }),
-            0u);
-  EXPECT_EQ(system.lines.size(), 3u);
 }
 
 }  // namespace

@@ -53,17 +53,6 @@ TEST(UnseenInputMarksTest, SecondsWithInputTheCompositorSaw) {
   }
 }
 
-TEST(UnseenInputMarksTest, NoCompositorNeverMarksOneThatCannotTellMarksAll) {
-  for (const auto& [compositor, expected] :
-       {std::pair{Compositor::None, false}, std::pair{Compositor::Silent, true}}) {
-    fake::FakeSystem system;
-    system.compositor = compositor;
-    UnseenInputMarks marks;
-    marks.start(system.unseenInput(), 1.0);
-    for (int second = 0; second < 3; ++second) EXPECT_EQ(marks.endSecond(), expected);
-  }
-}
-
 class UnseenInputStreamTest : public testing::InputAgentTest {
  protected:
   static Json withCode(Json record, std::vector<std::string> codes) {

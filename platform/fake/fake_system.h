@@ -88,7 +88,6 @@ class FakeSystem final : public platform::Backend,
   std::optional<RunningApplication> frontmost;
   platform::HiddenFront frontHidden = platform::HiddenFront::None;  // frontApplicationHidden's answer
   std::vector<FakeWindow> windows;
-  bool windowListAvailable = true;  // else no list can be produced
   std::size_t windowListReads = 0;
   // Answers each script; when empty, no script object can be created.
   std::function<ScriptRun(const std::string& source)> scriptHandler;

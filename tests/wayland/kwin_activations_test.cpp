@@ -17,17 +17,9 @@ struct Call {
 };
 
 const KwinWindow EDITOR{"{e}", "notes", "quen.editor", "quen.editor", 41};
+const KwinWindow EDITOR_RETITLED{"{e}", "draft", "quen.editor", "quen.editor", 41};
 const KwinWindow VIEWER{"{v}", "photo", "quen.viewer", "python3", 42};
 const KwinWindow XTERM{"{x}", "x window", "", "quenxtest", 0};
-
-struct SequenceCase {
-  const char* name;
-  std::vector<Call> calls;
-  // Each front the tracker's batch announced: "app id|title|pid", or "none".
-  std::vector<std::string> announced;
-};
-
-void PrintTo(const SequenceCase& row, std::ostream* out) { *out << row.name; }
 
 std::string describeFront(const ToplevelTracker& tracker) {
   if (!tracker.front()) return "none";
@@ -36,64 +28,60 @@ std::string describeFront(const ToplevelTracker& tracker) {
   return front->appId + "|" + front->title + "|" + (front->pid ? std::to_string(*front->pid) : "");
 }
 
-class KwinActivationTest : public ::testing::TestWithParam<SequenceCase> {};
-
-TEST_P(KwinActivationTest, RecordedCallsAnnounceEachRealSwitchOnce) {
-  ToplevelTracker tracker;
-  KwinActivations activations(tracker);
-  std::uint64_t held = 0;
-  std::vector<std::string> announced;
-  for (const Call& call : GetParam().calls) {
-    bool changed = false;
-    switch (call.kind) {
-      case Call::Window: changed = activations.windowActivated(call.window); break;
-      case Call::Caption:
-        changed = activations.captionChanged(call.window.internalId, call.window.caption);
-        break;
-      case Call::Nothing: held = activations.nothingActivated(); break;
-      case Call::BoundPassed: changed = activations.settleNothing(held); break;
+TEST(KwinActivationTest, RecordedCallsAnnounceEachRealSwitchOnce) {
+  const struct {
+    const char* name;
+    std::vector<Call> calls;
+    // Each front the tracker's batch announced: "app id|title|pid", or "none".
+    std::vector<std::string> announced;
+  } rows[] = {
+      {"an empty activation before each window is never announced",
+       {{Call::Window, EDITOR}, {Call::Nothing}, {Call::Window, VIEWER}, {Call::BoundPassed}},
+       {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
+      {"the last window closed counts once the bound passes",
+       {{Call::Window, EDITOR}, {Call::Nothing}, {Call::BoundPassed}},
+       {"quen.editor|notes|41", "none", "now none"}},
+      {"only the latest empty activation settles",
+       {{Call::Window, EDITOR}, {Call::Nothing}, {Call::Window, EDITOR}, {Call::Nothing},
+        {Call::Window, VIEWER}, {Call::BoundPassed}},
+       {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
+      {"the same window again is no switch",
+       {{Call::Window, EDITOR}, {Call::Nothing}, {Call::Window, EDITOR}},
+       {"quen.editor|notes|41", "now quen.editor|notes|41"}},
+      {"an XWayland window is named by its class, an unknown pid is none",
+       {{Call::Window, XTERM}}, {"quenxtest|x window|", "now quenxtest|x window|"}},
+      {"the caption of the active window is its title",
+       {{Call::Window, EDITOR}, {Call::Caption, EDITOR_RETITLED}},
+       {"quen.editor|notes|41", "now quen.editor|draft|41"}},
+      {"a late caption of a window no longer active is ignored",
+       {{Call::Window, EDITOR}, {Call::Window, VIEWER}, {Call::Caption, EDITOR_RETITLED}},
+       {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
+      {"nothing active when the script runs", {{Call::Nothing}, {Call::BoundPassed}},
+       {"now none"}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ToplevelTracker tracker;
+    KwinActivations activations(tracker);
+    std::uint64_t held = 0;
+    std::vector<std::string> announced;
+    for (const Call& call : row.calls) {
+      bool changed = false;
+      switch (call.kind) {
+        case Call::Window: changed = activations.windowActivated(call.window); break;
+        case Call::Caption:
+          changed = activations.captionChanged(call.window.internalId, call.window.caption);
+          break;
+        case Call::Nothing: held = activations.nothingActivated(); break;
+        case Call::BoundPassed: changed = activations.settleNothing(held); break;
+      }
+      // The backend finishes the batch after each change; a title change announces nothing,
+      // and the poll reads the title.
+      if (changed && tracker.finishBatch()) announced.push_back(describeFront(tracker));
     }
-    // The backend finishes the batch after each change; a title change announces nothing,
-    // and the poll reads the title.
-    if (changed && tracker.finishBatch()) announced.push_back(describeFront(tracker));
+    announced.push_back("now " + describeFront(tracker));
+    EXPECT_EQ(announced, row.announced);
   }
-  announced.push_back("now " + describeFront(tracker));
-  EXPECT_EQ(announced, GetParam().announced);
 }
-
-KwinWindow retitled(KwinWindow window, const char* caption) {
-  window.caption = caption;
-  return window;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, KwinActivationTest,
-    ::testing::Values(
-        SequenceCase{"EmptyActivationBeforeEachWindowIsNeverAnnounced",
-                     {{Call::Window, EDITOR}, {Call::Nothing}, {Call::Window, VIEWER},
-                      {Call::BoundPassed}},
-                     {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
-        SequenceCase{"LastWindowClosedCountsOnceTheBoundPasses",
-                     {{Call::Window, EDITOR}, {Call::Nothing}, {Call::BoundPassed}},
-                     {"quen.editor|notes|41", "none", "now none"}},
-        SequenceCase{"OnlyTheLatestEmptyActivationSettles",
-                     {{Call::Window, EDITOR}, {Call::Nothing}, {Call::Window, EDITOR},
-                      {Call::Nothing}, {Call::Window, VIEWER}, {Call::BoundPassed}},
-                     {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
-        SequenceCase{"TheSameWindowAgainIsNoSwitch",
-                     {{Call::Window, EDITOR}, {Call::Nothing}, {Call::Window, EDITOR}},
-                     {"quen.editor|notes|41", "now quen.editor|notes|41"}},
-        SequenceCase{"XWaylandWindowIsNamedByItsClassAndAnUnknownPidIsNone",
-                     {{Call::Window, XTERM}}, {"quenxtest|x window|", "now quenxtest|x window|"}},
-        SequenceCase{"CaptionOfTheActiveWindowIsItsTitle",
-                     {{Call::Window, EDITOR}, {Call::Caption, retitled(EDITOR, "draft")}},
-                     {"quen.editor|notes|41", "now quen.editor|draft|41"}},
-        SequenceCase{"LateCaptionOfAWindowNoLongerActiveIsIgnored",
-                     {{Call::Window, EDITOR}, {Call::Window, VIEWER},
-                      {Call::Caption, retitled(EDITOR, "draft")}},
-                     {"quen.editor|notes|41", "quen.viewer|photo|42", "now quen.viewer|photo|42"}},
-        SequenceCase{"NothingActiveWhenTheScriptRunsAnnouncesNothing",
-                     {{Call::Nothing}, {Call::BoundPassed}}, {"now none"}}));
 
 TEST(KwinWindowScriptTest, OnlyAUniqueBusNameIsWrittenIntoTheText) {
   const std::string text = kwinScriptText(":1.128");

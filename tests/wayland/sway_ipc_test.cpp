@@ -27,33 +27,25 @@ const std::string NEW_WINDOW = encodeIpcMessage(
     0x80000003u,
     R"({"change":"new","container":{"id":16,"name":"draft","pid":600,"app_id":"ed"}})");
 
-struct PidCase {
-  const char* name;
-  std::vector<std::string> reads;  // the bytes of each read from the socket
-  const char *appId, *title;       // of the toplevel the compositor shows activated
-  std::optional<std::int32_t> pid;
-};
-void PrintTo(const PidCase& row, std::ostream* out) { *out << row.name; }
-class SwayPidTest : public ::testing::TestWithParam<PidCase> {};
-
-TEST_P(SwayPidTest, NamesTheProcessOfTheActivatedToplevel) {
-  SwayWindows windows;
-  for (const std::string& bytes : GetParam().reads) ASSERT_TRUE(windows.receive(bytes));
-  EXPECT_EQ(windows.pidOf(GetParam().appId, GetParam().title), GetParam().pid);
+TEST(SwayPidTest, NamesTheProcessOfTheActivatedToplevel) {
+  const struct {
+    std::vector<std::string> reads;  // the bytes of each read from the socket
+    const char *appId, *title;       // of the toplevel the compositor shows activated
+    std::optional<std::int32_t> pid;
+  } rows[] = {
+      {{TREE}, "foot", "shell", 100},
+      {{TREE}, "foot", "logs", 200},  // activated before sway's focus event came
+      {{TREE}, "X", "x", 300},        // an XWayland window, by its class
+      {{TREE}, "term", "same", std::nullopt},  // one app id and title for two processes
+      {{TREE + NEW_WINDOW}, "ed", "draft", 600},  // an event in the tree's read
+      {{TREE.substr(0, 40), TREE.substr(40)}, "foot", "logs", 200}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.title << ", " << row.reads.size() << " reads");
+    SwayWindows windows;
+    for (const std::string& bytes : row.reads) ASSERT_TRUE(windows.receive(bytes));
+    EXPECT_EQ(windows.pidOf(row.appId, row.title), row.pid);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SwayPidTest,
-    ::testing::Values(
-        PidCase{"FocusedWindow", {TREE}, "foot", "shell", 100},
-        // Activated by the compositor before sway's focus event came.
-        PidCase{"OtherWindowOfTheFocusedAppId", {TREE}, "foot", "logs", 200},
-        PidCase{"XWaylandWindowByItsClass", {TREE}, "X", "x", 300},
-        PidCase{"OneAppIdAndTitleForTwoProcesses", {TREE}, "term", "same", std::nullopt},
-        PidCase{"EventInTheTreesRead", {TREE + NEW_WINDOW}, "ed", "draft", 600},
-        PidCase{
-            "TreeSplitAcrossReads", {TREE.substr(0, 40), TREE.substr(40)}, "foot", "logs", 200}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // "waiting" while the client keeps its end open, "gone" once it closed it.
 std::string peerState(int fd) {

@@ -36,65 +36,52 @@ const std::vector<Event> TWO_TOPLEVELS = {
     {Event::Done, 1},           {Event::AppId, 2, "terminal"}, {Event::Title, 2, "shell"},
     {Event::Done, 2}};
 
-struct BatchCase {
-  const char* name;
-  std::vector<Event> batch;
-  std::optional<ToplevelId> front;
-  bool changed;
-  std::string frontTitle = {};
-};
-
-void PrintTo(const BatchCase& row, std::ostream* out) { *out << row.name; }
-
-class ToplevelBatchTest : public ::testing::TestWithParam<BatchCase> {};
-
-TEST_P(ToplevelBatchTest, FrontIsDecidedOnceTheWholeBatchIsIn) {
-  const BatchCase& row = GetParam();
-  ToplevelTracker tracker;
-  replay(tracker, TWO_TOPLEVELS);
-  ASSERT_TRUE(tracker.finishBatch());
-  replay(tracker, row.batch);
-  EXPECT_EQ(tracker.finishBatch(), row.changed);
-  EXPECT_EQ(tracker.front(), row.front);
-  if (row.front) {
-    ASSERT_NE(tracker.find(*row.front), nullptr);
-    if (!row.frontTitle.empty()) {
-      EXPECT_EQ(tracker.find(*row.front)->title, row.frontTitle);
+TEST(ToplevelBatchTest, FrontIsDecidedOnceTheWholeBatchIsIn) {
+  const struct {
+    const char* name;
+    std::vector<Event> batch;
+    std::optional<ToplevelId> front;
+    bool changed;
+    std::string frontTitle = {};
+  } rows[] = {
+      {"native switch: the old one deactivated first",
+       {{Event::Deactivated, 1}, {Event::Done, 1}, {Event::Activated, 2}, {Event::Done, 2}}, 2,
+       true},
+      {"XWayland switch: the new one activated first",
+       {{Event::Activated, 2}, {Event::Done, 2}, {Event::Deactivated, 1}, {Event::Done, 1}}, 2,
+       true},
+      {"two activated at once: the later counts", {{Event::Activated, 2}, {Event::Done, 2}}, 2,
+       true},
+      {"empty workspace", {{Event::Deactivated, 1}, {Event::Done, 1}}, std::nullopt, true},
+      {"closing the front", {{Event::Closed, 1}}, std::nullopt, true},
+      {"closing another", {{Event::Closed, 2}}, 1, false},
+      {"title change is no activation", {{Event::Title, 1, "draft"}, {Event::Done, 1}}, 1, false,
+       "draft"},
+      {"uncommitted title is not seen", {{Event::Title, 1, "draft"}}, 1, false, "notes"},
+      {"done without change", {{Event::Done, 1}}, 1, false},
+      {"uncommitted activation", {{Event::Activated, 2}}, 1, false},
+      {"app id change of the front is an activation",
+       {{Event::AppId, 1, "viewer"}, {Event::Done, 1}}, 1, true},
+      {"new toplevel mapped activated",
+       {{Event::AppId, 3, "player"}, {Event::Title, 3, "song"}, {Event::Activated, 3},
+        {Event::Done, 3}, {Event::Deactivated, 1}, {Event::Done, 1}},
+       3, true, "song"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ToplevelTracker tracker;
+    replay(tracker, TWO_TOPLEVELS);
+    ASSERT_TRUE(tracker.finishBatch());
+    replay(tracker, row.batch);
+    EXPECT_EQ(tracker.finishBatch(), row.changed);
+    EXPECT_EQ(tracker.front(), row.front);
+    const Toplevel* front = row.front ? tracker.find(*row.front) : nullptr;
+    EXPECT_EQ(front != nullptr, row.front.has_value()) << "the front is a committed toplevel";
+    if (front != nullptr && !row.frontTitle.empty()) {
+      EXPECT_EQ(front->title, row.frontTitle);
     }
+    EXPECT_FALSE(tracker.finishBatch()) << "a batch without events changes nothing";
   }
-  EXPECT_FALSE(tracker.finishBatch()) << "a batch without events changes nothing";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, ToplevelBatchTest,
-    ::testing::Values(
-        BatchCase{"NativeSwitchDeactivatesTheOldOneFirst",
-                  {{Event::Deactivated, 1}, {Event::Done, 1}, {Event::Activated, 2},
-                   {Event::Done, 2}},
-                  2, true},
-        BatchCase{"XWaylandSwitchActivatesTheNewOneFirst",
-                  {{Event::Activated, 2}, {Event::Done, 2}, {Event::Deactivated, 1},
-                   {Event::Done, 1}},
-                  2, true},
-        BatchCase{"TwoActivatedAtOnceTheLaterCounts",
-                  {{Event::Activated, 2}, {Event::Done, 2}}, 2, true},
-        BatchCase{"EmptyWorkspaceLeavesNone", {{Event::Deactivated, 1}, {Event::Done, 1}},
-                  std::nullopt, true},
-        BatchCase{"ClosingTheFrontLeavesNone", {{Event::Closed, 1}}, std::nullopt, true},
-        BatchCase{"ClosingAnotherChangesNothing", {{Event::Closed, 2}}, 1, false},
-        BatchCase{"TitleChangeIsNoActivation", {{Event::Title, 1, "draft"}, {Event::Done, 1}},
-                  1, false, "draft"},
-        BatchCase{"UncommittedTitleIsNotSeen", {{Event::Title, 1, "draft"}}, 1, false,
-                  "notes"},
-        BatchCase{"DoneWithoutChangeChangesNothing", {{Event::Done, 1}}, 1, false},
-        BatchCase{"UncommittedActivationDoesNotCount", {{Event::Activated, 2}}, 1, false},
-        BatchCase{"AppIdChangeOfTheFrontIsAnActivation",
-                  {{Event::AppId, 1, "viewer"}, {Event::Done, 1}}, 1, true},
-        BatchCase{"NewToplevelMappedActivated",
-                  {{Event::AppId, 3, "player"}, {Event::Title, 3, "song"}, {Event::Activated, 3},
-                   {Event::Done, 3}, {Event::Deactivated, 1}, {Event::Done, 1}},
-                  3, true, "song"}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 }  // namespace
 }  // namespace quen::wayland

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -43,12 +43,6 @@ class Terminal {
   std::fstream input_;  // closed first: cat reads the end of its input, and foot ends with it
 };
 
-std::string ownExecutable() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
-}
-
 class WaylandFocusTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(session = SwaySession::start()); }
@@ -73,35 +67,30 @@ TEST_F(WaylandFocusTest, SwitchesTitlesAndClosingAreReportedWithTheProcessPath) 
   auto agent = startAgent();
   ASSERT_TRUE(agent);
   focus("[app_id=\"^quen.editor$\"]");
-  auto record = agent->waitForRecord(withMember("appIdentifier", "quen.editor"));
-  ASSERT_TRUE(record);
-  EXPECT_EQ(*record, Json::parse(std::string(R"({"appName":"quen.editor",)") +
-                                 R"("appIdentifier":"quen.editor","appPath":")" +
-                                 QUEN_FOOT_PATH +
-                                 R"(","winTitle":"notes","winUrl":false,"error":false})"));
+  EXPECT_EQ(agent->waitForRecord(withMember("appIdentifier", "quen.editor")),
+            Json::parse(std::string(R"({"appName":"quen.editor","appIdentifier":"quen.editor",)") +
+                        R"("appPath":")" + QUEN_FOOT_PATH +
+                        R"(","winTitle":"notes","winUrl":false,"error":false})"));
   focus("[app_id=\"^quen.viewer$\"]");
-  record = agent->waitForRecord(withMember("appIdentifier", "quen.viewer"));
-  ASSERT_TRUE(record);
-  EXPECT_EQ((*record)["winTitle"], "photo \xEF\xBF\xBD" "dited") << "invalid UTF-8 as U+FFFD";
+  EXPECT_EQ(agent->waitForRecord(withMember("appIdentifier", "quen.viewer"))
+                .value_or(Json::object())["winTitle"],
+            "photo \xEF\xBF\xBD" "dited") << "invalid UTF-8 as U+FFFD";
 
   viewer.retitle("photo");
-  record = agent->nextRecord();
-  ASSERT_TRUE(record) << "the poll sees the new title";
-  EXPECT_EQ((*record)["winTitle"], "photo");
-  EXPECT_EQ((*record)["appPath"], QUEN_FOOT_PATH);
+  Json next = agent->nextRecord().value_or(Json::object());
+  EXPECT_EQ(next["winTitle"], "photo") << "the poll sees the new title";
+  EXPECT_EQ(next["appPath"], QUEN_FOOT_PATH);
 
   viewer.close();
-  record = agent->nextRecord();
-  ASSERT_TRUE(record) << "closing the front window brings the other one forward";
-  EXPECT_EQ((*record)["appIdentifier"], "quen.editor");
-  EXPECT_EQ((*record)["appPath"], QUEN_FOOT_PATH);
+  next = agent->nextRecord().value_or(Json::object());
+  EXPECT_EQ(next["appIdentifier"], "quen.editor") << "closing the front one brings the other";
+  EXPECT_EQ(next["appPath"], QUEN_FOOT_PATH);
 
   session->command("workspace 2");
   Terminal player(*session, "quen.player", "song");
   focus("[app_id=\"^quen.player$\"]");
-  record = agent->nextRecord();
-  ASSERT_TRUE(record);
-  EXPECT_EQ((*record)["appIdentifier"], "quen.player") << "an empty workspace writes nothing";
+  EXPECT_EQ(agent->nextRecord().value_or(Json::object())["appIdentifier"], "quen.player")
+      << "an empty workspace writes nothing";
 }
 
 TEST_F(WaylandFocusTest, AnXWaylandWindowIsNamedByItsClassWithItsProcessPath) {
@@ -113,11 +102,10 @@ TEST_F(WaylandFocusTest, AnXWaylandWindowIsNamedByItsClassWithItsProcessPath) {
   focus("[app_id=\"^quen.editor$\"]");
   ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quen.editor")));
   focus("[class=\"^QuenXTest$\"]");
-  const auto record = agent->nextRecord();
-  ASSERT_TRUE(record);
-  EXPECT_EQ((*record)["appIdentifier"], "QuenXTest") << "an XWayland app id is the class";
-  EXPECT_EQ((*record)["winTitle"], "x window");
-  EXPECT_EQ((*record)["appPath"], ownExecutable());
+  Json record = agent->nextRecord().value_or(Json::object());
+  EXPECT_EQ(record["appIdentifier"], "QuenXTest") << "an XWayland app id is the class";
+  EXPECT_EQ(record["winTitle"], "x window");
+  EXPECT_EQ(record["appPath"], std::filesystem::canonical("/proc/self/exe").string());
 }
 
 // The browser URL takes the accessibility bus, as on X11: with no bus to reach, the user has
@@ -130,11 +118,11 @@ TEST_F(WaylandFocusTest, ABrowsersUrlIsAskedOfTheAccessibilityBus) {
   ASSERT_TRUE(agent);
   focus("[app_id=\"^firefox$\"]");
   // The query runs on a thread of its own: its answer comes with a later line.
-  const auto record = agent->waitForRecord(
-      withMember("error", Json::parse(R"(["E_AE_KNOWN_EVENT_NOT_PERMITTED"])")));
-  ASSERT_TRUE(record);
-  EXPECT_EQ((*record)["appIdentifier"], "firefox");
-  EXPECT_EQ((*record)["winUrl"], false);
+  Json record =
+      agent->waitForRecord(withMember("error", Json::array({"E_AE_KNOWN_EVENT_NOT_PERMITTED"})))
+          .value_or(Json::object());
+  EXPECT_EQ(record["appIdentifier"], "firefox");
+  EXPECT_EQ(record["winUrl"], false);
 }
 
 TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNotVisible) {
@@ -150,9 +138,7 @@ TEST_F(WaylandFocusTest, OnX11InAWaylandSessionANativeWindowInFrontIsReportedNot
   ASSERT_TRUE(agent);
   ASSERT_TRUE(agent->waitForRecord(withMember("appIdentifier", "quenx")));
   focus("[app_id=\"^quen.editor$\"]");
-  const auto record = agent->nextRecord();
-  ASSERT_TRUE(record);
-  EXPECT_EQ(*record, Json::parse(R"({"appName":"UNKNOWN_APP_NAME",
+  EXPECT_EQ(agent->nextRecord(), Json::parse(R"({"appName":"UNKNOWN_APP_NAME",
       "appIdentifier":"UNKNOWN_APP_IDENTIFIER","appPath":"UNKNOWN_APP_BUNDLE_URL_PATH",
       "winTitle":false,"winUrl":false,"error":["E_WINDOW_NOT_VISIBLE"]})"));
 }

@@ -46,12 +46,8 @@ TEST(WindowsFocusTrail, ReportsTheFrontApplicationAndItsChosenWindow) {
   ASSERT_TRUE(agent->nextRecord(titled(BETA_UTF8))) << "rename not reported";
 
   // Another process in front, then this one again.
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION notepad{};
-  wchar_t command[] = L"notepad.exe";
-  ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &notepad));
+  auto notepad = AgentProcess::start(L"C:\\windows\\system32\\notepad.exe", L"");
+  ASSERT_TRUE(notepad);
   const auto other = agent->nextRecord([](const Json& record) {
     return record["appIdentifier"] == "notepad.exe";
   });
@@ -59,9 +55,7 @@ TEST(WindowsFocusTrail, ReportsTheFrontApplicationAndItsChosenWindow) {
   EXPECT_NE((*other)["appPath"].get<std::string>().find("notepad.exe"), std::string::npos);
   SetForegroundWindow(alpha);
   ASSERT_TRUE(agent->nextRecord(titled(BETA_UTF8))) << "no switch back";
-  TerminateProcess(notepad.hProcess, 0);
-  CloseHandle(notepad.hProcess);
-  CloseHandle(notepad.hThread);
+  notepad.reset();  // terminates it
   for (const std::string& line : agent->lines()) {
     EXPECT_EQ(line.find("Clear"), std::string::npos) << line;
     EXPECT_EQ(line.find("Tiny"), std::string::npos) << line;
