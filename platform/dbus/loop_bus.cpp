@@ -6,16 +6,12 @@
 
 namespace quen::dbus {
 
-namespace {
-
 std::uint64_t monotonicMicroseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000 +
          static_cast<std::uint64_t>(now.tv_nsec) / 1'000;
 }
-
-}  // namespace
 
 std::unique_ptr<LoopBus> LoopBus::openSession(linux_platform::PollRunLoop& loop) {
   const SdBusFunctions* sd = loadSdBus();

@@ -5,6 +5,7 @@
 // the matches, objects and asynchronous replies registered on bus()), and the timeouts of
 // asynchronous calls fire on the loop's timers. One thread: the loop's.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,10 @@ namespace quen::dbus {
 // A blocking call (sd_bus_call_method and the like) gives up after this long, the bus's own
 // start included: a bus that does not answer holds the agent up at start for at most this.
 inline constexpr unsigned long long BLOCKING_CALL_TIMEOUT_MICROSECONDS = 1'000'000;
+
+// CLOCK_MONOTONIC in microseconds: the clock of sd-bus's timeouts and of deadlines made for
+// its calls.
+std::uint64_t monotonicMicroseconds();
 
 class LoopBus {
  public:

@@ -21,22 +21,10 @@ constexpr const char* FOCUS_SIGNATURE = "tsssssi";
 constexpr int EXTENSION_RUNNING = 1;
 constexpr int EXTENSION_UNINSTALLED = 99;
 
-GnomeShellWindows& self(void* data) { return *static_cast<GnomeShellWindows*>(data); }
-
-int onExtensionInfo(sd_bus_message* message, void* data, sd_bus_error*) {
-  self(data).extensionInfoArrived(message);
-  return 0;
-}
-int onExtensionState(sd_bus_message* message, void* data, sd_bus_error*) {
-  self(data).extensionStateChanged(message);
-  return 0;
-}
-int onFocus(sd_bus_message* message, void* data, sd_bus_error*) {
-  self(data).focusArrived(message);
-  return 0;
-}
-int onShellOwner(sd_bus_message* message, void* data, sd_bus_error*) {
-  self(data).shellOwnerChanged(message);
+// The sd-bus callback that hands each message to `member` of the source its data names.
+template <void (GnomeShellWindows::*member)(sd_bus_message*)>
+int forwardTo(sd_bus_message* message, void* data, sd_bus_error*) {
+  (static_cast<GnomeShellWindows*>(data)->*member)(message);
   return 0;
 }
 int ignoreReply(sd_bus_message*, void*, sd_bus_error*) { return 0; }
@@ -90,16 +78,17 @@ GnomeShellWindows::GnomeShellWindows(const BusSourceContext& context, std::strin
   sd_.sd_bus_add_match(bus, &slot,
                        "type='signal',sender='org.freedesktop.DBus',member='NameOwnerChanged',"
                        "arg0='org.gnome.Shell'",
-                       &onShellOwner, this);
+                       &forwardTo<&GnomeShellWindows::shellOwnerChanged>, this);
   ownerMatch_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
   // Signals are taken from the Shell's unique name alone (checked on arrival: a match on a
   // well-known sender is not resolved by sd-bus itself); FocusChanged comes addressed to
   // this connection, so no client but the Shell can feed the agent a window.
   sd_.sd_bus_match_signal(bus, &slot, nullptr, SHELL_PATH, EXTENSIONS_INTERFACE,
-                          "ExtensionStateChanged", &onExtensionState, this);
+                          "ExtensionStateChanged",
+                          &forwardTo<&GnomeShellWindows::extensionStateChanged>, this);
   stateMatch_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
   sd_.sd_bus_match_signal(bus, &slot, nullptr, FOCUS_PATH, FOCUS_INTERFACE, "FocusChanged",
-                          &onFocus, this);
+                          &forwardTo<&GnomeShellWindows::focusArrived>, this);
   focusMatch_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
   bus_.onClosed([this] { forgetFocus(platform::HiddenFront::ShellExtensionMissing); });
 }
@@ -115,7 +104,8 @@ void GnomeShellWindows::askExtensionState(bool wait) {
   if (!wait) {
     sd_bus_slot* slot = nullptr;
     sd_.sd_bus_call_method_async(bus_.bus(), &slot, SHELL, SHELL_PATH, EXTENSIONS_INTERFACE,
-                                 "GetExtensionInfo", &onExtensionInfo, this, "s",
+                                 "GetExtensionInfo",
+                                 &forwardTo<&GnomeShellWindows::extensionInfoArrived>, this, "s",
                                  GNOME_EXTENSION_UUID);
     stateCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
     return;
@@ -185,7 +175,7 @@ void GnomeShellWindows::subscribe() {
                                "Subscribe", &ignoreReply, this, "");
   subscribeCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
   sd_.sd_bus_call_method_async(bus_.bus(), &slot, SHELL, FOCUS_PATH, FOCUS_INTERFACE, "Get",
-                               &onFocus, this, "");
+                               &forwardTo<&GnomeShellWindows::focusArrived>, this, "");
   focusCall_ = dbus::Slot(slot, dbus::SlotUnref{&sd_});
 }
 

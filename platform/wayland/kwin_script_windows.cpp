@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/dbus/loop_bus.h"
 #include "platform/wayland/kwin_activations.h"
 #include "platform/wayland/kwin_window_script.h"
 
@@ -26,13 +26,6 @@ constexpr std::uint64_t UNLOAD_TIMEOUT_MICROSECONDS = 250'000;
 // A KWin that has just taken its name may not offer its scripting yet.
 constexpr int RELOAD_ATTEMPTS = 5;
 constexpr platform::Seconds RELOAD_INTERVAL = 1.0;
-
-std::uint64_t monotonicMicroseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000 +
-         static_cast<std::uint64_t>(now.tv_nsec) / 1'000;
-}
 
 // KWin 6 runs a loaded script at /Scripting/Script<id>, KWin 5 at /<id>; the session's major
 // version picks the one tried first, the other is tried when KWin knows no such object.
@@ -92,7 +85,7 @@ class KwinScriptWindows final : public BusWindowSource {
     });
     // XDG_CURRENT_DESKTOP naming KDE does not make KWin answer: the owner of KWin's name is
     // what the route needs, on any session.
-    const std::uint64_t deadline = monotonicMicroseconds() + LOAD_BUDGET_MICROSECONDS;
+    const std::uint64_t deadline = dbus::monotonicMicroseconds() + LOAD_BUDGET_MICROSECONDS;
     kwinOwner_ = nameOwner(deadline);
     if (kwinOwner_.empty() || !load(deadline)) return false;
     // The script's first call (the window active now) may have come in while the agent
@@ -111,7 +104,7 @@ class KwinScriptWindows final : public BusWindowSource {
     if (changed) context_.onBatch();
   }
   static std::uint64_t remaining(std::uint64_t deadline) {
-    const std::uint64_t now = monotonicMicroseconds();
+    const std::uint64_t now = dbus::monotonicMicroseconds();
     return deadline > now ? deadline - now : 0;
   }
 
@@ -185,7 +178,8 @@ class KwinScriptWindows final : public BusWindowSource {
 
   void reload(int attempt) {
     if (kwinOwner_.empty() || loaded_) return;
-    if (load(monotonicMicroseconds() + LOAD_BUDGET_MICROSECONDS)) return context_.bus.process();
+    if (load(dbus::monotonicMicroseconds() + LOAD_BUDGET_MICROSECONDS))
+      return context_.bus.process();
     if (attempt + 1 >= RELOAD_ATTEMPTS) return;
     context_.loop.scheduleOnce(RELOAD_INTERVAL, [self = self_, attempt] {
       if (*self != nullptr) (*self)->reload(attempt + 1);
