@@ -12,15 +12,26 @@ scripts/install-deps.sh
 
 jobs=$(nproc)
 
+# ctest with a preset; when a test fails, the failure messages of that run are printed once
+# more at the end, so that a log cut to its last lines still tells what failed.
+run_tests() {
+  local preset=$1
+  shift
+  ctest --preset "$preset" -j "$jobs" "$@" && return 0
+  echo "== failures"
+  grep -h -A6 -E "Failure|Timeout" "build/$preset/Testing/Temporary/LastTest.log" | tail -n 60
+  return 1
+}
+
 echo "== build and test (dev)"
 cmake --preset dev -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build --preset dev -j "$jobs"
-ctest --preset dev -j "$jobs" -LE "e2e|wayland|browser|kde|gnome"
-ctest --preset dev -j "$jobs" -L e2e --repeat until-fail:3
-ctest --preset dev -j "$jobs" -L wayland --repeat until-fail:3
-ctest --preset dev -j "$jobs" -L browser --repeat until-fail:3
-ctest --preset dev -j "$jobs" -L kde --repeat until-fail:3
-ctest --preset dev -j "$jobs" -L gnome --repeat until-fail:3
+run_tests dev -LE "e2e|wayland|browser|kde|gnome"
+run_tests dev -L e2e --repeat until-fail:3
+run_tests dev -L wayland --repeat until-fail:3
+run_tests dev -L browser --repeat until-fail:3
+run_tests dev -L kde --repeat until-fail:3
+run_tests dev -L gnome --repeat until-fail:3
 
 echo "== Windows: cross-built with mingw-w64, run under Wine"
 scripts/test-windows.sh
@@ -28,7 +39,7 @@ scripts/test-windows.sh
 echo "== build and test under ASan and UBSan"
 cmake --preset sanitize -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build --preset sanitize -j "$jobs"
-ctest --preset sanitize -j "$jobs"
+run_tests sanitize
 
 echo "== fuzz smoke runs"
 cmake --preset fuzz -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null

@@ -2,7 +2,10 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "tests/support/wait_until.h"
@@ -16,7 +19,7 @@ std::unique_ptr<GnomeSession> GnomeSession::start(bool withExtension) {
   session->directory_ = pattern;
   session->script_ = ChildProcess::spawn(
       {QUEN_GNOME_SESSION, session->directory_, withExtension ? QUEN_TEST_EXTENSION : ""}, {});
-  std::istringstream ready(session->script_->readLine(Milliseconds(40000)).value_or(""));
+  std::istringstream ready(session->script_->readLine(Milliseconds(60000)).value_or(""));
   std::string word;
   ready >> word >> session->xwaylandDisplay_ >> session->xauthority_ >> session->shellPid_;
   if (word == "ready") return session;
@@ -25,6 +28,12 @@ std::unique_ptr<GnomeSession> GnomeSession::start(bool withExtension) {
 }
 
 GnomeSession::~GnomeSession() {
+  if (::testing::Test::HasFailure()) {  // the Shell's own account, for the failure's cause
+    std::ifstream file(directory_ + "/shell.log");
+    const std::string log{std::istreambuf_iterator<char>(file), {}};
+    ADD_FAILURE() << "the Shell's log ends:\n"
+                  << log.substr(log.size() - std::min<size_t>(log.size(), 3000));
+  }
   kill(script_->pid(), SIGTERM);  // it ends the Shell and the buses
   script_->waitForExit(LINE_TIMEOUT);
   std::error_code ignored;
