@@ -13,13 +13,16 @@ namespace quen::testing {
 namespace {
 
 // A window of foot (a native client) or xterm (an X11 one), brought forward once mapped, so
-// that no window mapped late takes the focus during a test.
+// that no window mapped late takes the focus during a test. Each runs `sleep` rather than a
+// shell: nobody's shell is nologin, which would end the window at once where $SHELL is unset.
 std::unique_ptr<ChildProcess> openWindow(GnomeSession& session, const std::string& id,
                                          const std::string& title) {
   auto window = ChildProcess::spawnAsNobody(
-      id == "QuenXTest" ? std::vector<std::string>{QUEN_XTERM_PATH, "-class", id, "-T", title}
-                        : std::vector<std::string>{QUEN_FOOT_PATH, "--config=/dev/null",
-                                                   "--app-id=" + id, "--title=" + title},
+      id == "QuenXTest"
+          ? std::vector<std::string>{QUEN_XTERM_PATH, "-class", id, "-T", title,
+                                     "-e", "sleep", "infinity"}
+          : std::vector<std::string>{QUEN_FOOT_PATH, "--config=/dev/null", "--app-id=" + id,
+                                     "--title=" + title, "sleep", "infinity"},
       id == "QuenXTest" ? session.x11ClientEnvironment() : session.clientEnvironment());
   session.activate(title);
   return window;

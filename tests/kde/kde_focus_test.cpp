@@ -42,10 +42,11 @@ class Window {
   std::fstream input_;  // closed first: the window ends at the end of its input
 };
 
-// An XWayland window titled "x window", of class QuenXTest.
+// An XWayland window titled "x window", of class QuenXTest, running `sleep`: nobody's shell
+// (nologin) would end it at once where $SHELL is unset.
 std::unique_ptr<ChildProcess> startXterm(const KwinSession& session) {
-  return ChildProcess::spawnAsNobody(
-      {"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx", "-T", "x window"},
+  return ChildProcess::spawnAsNobody({"/usr/bin/xterm", "-class", "QuenXTest", "-name", "quenx",
+                                      "-T", "x window", "-e", "sleep", "infinity"},
       {{"DISPLAY", session.xwaylandDisplay()}, {"WAYLAND_DISPLAY", std::nullopt}});
 }
 
